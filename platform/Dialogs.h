@@ -1,0 +1,61 @@
+#pragma once
+// Message boxes and cursors behind one interface, so that tests replace them and
+// nothing modal blocks a test.
+#include <QString>
+#include <vector>
+
+namespace platform {
+
+enum class BoxKind {
+    Error, ///< error icon
+    Plain, ///< no icon
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    /// A message box with one OK button; returns when the operator closed it.
+    virtual void messageBox(BoxKind kind, const QString& title, const QString& text) = 0;
+    virtual void setHourglassCursor() = 0;
+    virtual void setArrowCursor() = 0;
+};
+
+/// The dialogs now in force: real Qt message boxes unless a test installed others.
+Dialogs& dialogs();
+/// Installs `d` (not owned); nullptr restores the real ones.
+void setDialogs(Dialogs* d);
+
+/// The standard error box: error icon, the application's title, and the error's
+/// text with a full stop appended when its last character sorts after ".".
+void ShowStandardError(const QString& applicationTitle, const QString& text);
+QString StandardErrorText(const QString& text);
+
+/// Records every box instead of showing it; for tests.
+class RecordingDialogs : public Dialogs {
+public:
+    struct Box {
+        BoxKind kind;
+        QString title;
+        QString text;
+    };
+    std::vector<Box> boxes;
+    int hourglassCount = 0;
+    int arrowCount = 0;
+    bool hourglassShown = false;
+
+    RecordingDialogs() { setDialogs(this); }
+    ~RecordingDialogs() override { setDialogs(nullptr); }
+    void messageBox(BoxKind kind, const QString& title, const QString& text) override {
+        boxes.push_back({kind, title, text});
+    }
+    void setHourglassCursor() override {
+        ++hourglassCount;
+        hourglassShown = true;
+    }
+    void setArrowCursor() override {
+        ++arrowCount;
+        hourglassShown = false;
+    }
+};
+
+} // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+// An INI file read with the Windows profile-string rules: section and key names
+// compared without regard to case, the first occurrence wins, values trimmed of
+// surrounding blanks with one pair of surrounding quotes removed, ";" comment
+// lines, no escape processing, and the value's bytes returned as they were read.
+#include "platform/Strings.h"
+
+#include <vector>
+
+namespace platform {
+
+class IniFile {
+public:
+    /// Reads the whole file once; a missing or unreadable file reads as empty.
+    explicit IniFile(const AnsiString& path);
+
+    AnsiString ReadString(const AnsiString& section, const AnsiString& key,
+                          const AnsiString& defaultValue) const;
+
+private:
+    struct Entry {
+        AnsiString section, key, value;
+    };
+    std::vector<Entry> entries_;
+};
+
+/// True when a file of that path exists; the last path component may differ in
+/// letter case only. Both "\" and "/" separate folders.
+bool FileExists(const AnsiString& path);
+/// The path of the existing file FileExists found, or "" when there is none.
+AnsiString ResolveFilePath(const AnsiString& path);
+
+} // namespace platform

@@ -1,0 +1,23 @@
+#pragma once
+// The keyboard layout of the input: read it and activate one, as
+// GetKeyboardLayout / ActivateKeyboardLayout do. A layout is an opaque number.
+#include <cstdint>
+
+namespace platform {
+
+using KeyboardLayoutId = uintptr_t;
+
+class KeyboardLayouts {
+public:
+    virtual ~KeyboardLayouts() = default;
+    virtual KeyboardLayoutId current() const = 0;
+    virtual void activate(KeyboardLayoutId layout) = 0;
+};
+
+/// The layouts now in force: the display's where it offers them, else one that
+/// only remembers the last activated layout. Tests install a fake.
+KeyboardLayouts& keyboardLayouts();
+/// Installs `k` (not owned); nullptr restores the default.
+void setKeyboardLayouts(KeyboardLayouts* k);
+
+} // namespace platform

@@ -1,0 +1,46 @@
+#pragma once
+// Locale facts that Windows keeps in its national language support: the system
+// and user default locales and the default OEM and ANSI code pages of each, and
+// the platform family.
+//
+// The system locale is the machine's configured locale (/etc/default/locale,
+// /etc/locale.conf), the user locale the process environment (LC_ALL, LC_CTYPE,
+// LANG); VELKIN_SYSTEM_LOCALE and VELKIN_USER_LOCALE override them ("zh_TW").
+#include "platform/Strings.h"
+
+#include <cstdint>
+
+namespace platform {
+
+using CodePage = uint16_t;
+
+constexpr uint32_t LOCALE_SYSTEM_DEFAULT = 0x0800;
+constexpr uint32_t LOCALE_USER_DEFAULT = 0x0400;
+constexpr uint32_t LOCALE_IDEFAULTCODEPAGE = 11;     ///< OEM code page
+constexpr uint32_t LOCALE_IDEFAULTANSICODEPAGE = 0x1004;
+
+struct LocaleCodePages {
+    CodePage oem;
+    CodePage ansi;
+};
+
+/// The locale name ("zh_TW", "en_US") of the system or the user.
+AnsiString SystemLocaleName();
+AnsiString UserLocaleName();
+/// The code pages Windows gives a language and territory ("zh_TW.UTF-8" → 950/950;
+/// C and POSIX count as en_US).
+LocaleCodePages CodePagesForLocale(const AnsiString& localeName);
+
+/// As GetLocaleInfoA answers LOCALE_IDEFAULTCODEPAGE / LOCALE_IDEFAULTANSICODEPAGE
+/// for LOCALE_SYSTEM_DEFAULT or LOCALE_USER_DEFAULT: the number as decimal text.
+AnsiString GetLocaleInfoA(uint32_t locale, uint32_t infoType);
+
+/// The process ANSI code page: the ANSI code page of the system locale.
+CodePage GetACP();
+
+/// True on the NT family (wide text output); this platform is NT. Tests can set
+/// the other family.
+bool IsNTPlatform();
+void SetNTPlatformForTesting(bool isNT);
+
+} // namespace platform
