@@ -1,0 +1,44 @@
+#pragma once
+// odbc::Connection: one connection handle; connected between connect() and
+// disconnect() (or destruction). A login time-out always applies when given, so
+// that a server that never answers cannot hang the caller.
+#include "platform/Strings.h"
+
+#include <sql.h>
+
+namespace odbc {
+
+using platform::WideString;
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    /// Connects with a driver connection string; loginTimeoutSeconds 0 waits for ever.
+    void connect(const WideString& connectionString, int loginTimeoutSeconds);
+    /// Disconnects; safe when not connected.
+    void disconnect();
+    bool connected() const { return connected_; }
+    /// Whether the driver reports the link as lost.
+    bool dead() const;
+
+    /// Runs a statement that returns no rows.
+    void execute(const WideString& sql, int queryTimeoutSeconds = 0);
+
+    void setAutocommit(bool on);
+    void commit();
+    void rollback();
+    /// The current database (SQL_ATTR_CURRENT_CATALOG).
+    WideString currentCatalog() const;
+
+    SQLHDBC handle() const { return dbc_; }
+
+private:
+    SQLHDBC dbc_ = SQL_NULL_HDBC;
+    bool connected_ = false;
+};
+
+} // namespace odbc
