@@ -16,7 +16,7 @@ using CodePage = uint16_t;
 
 constexpr uint32_t LOCALE_SYSTEM_DEFAULT = 0x0800;
 constexpr uint32_t LOCALE_USER_DEFAULT = 0x0400;
-constexpr uint32_t LOCALE_IDEFAULTCODEPAGE = 11;     ///< OEM code page
+constexpr uint32_t LOCALE_IDEFAULTCODEPAGE = 11; ///< OEM code page
 constexpr uint32_t LOCALE_IDEFAULTANSICODEPAGE = 0x1004;
 
 struct LocaleCodePages {
@@ -30,6 +30,9 @@ AnsiString UserLocaleName();
 /// The code pages Windows gives a language and territory ("zh_TW.UTF-8" → 950/950;
 /// C and POSIX count as en_US).
 LocaleCodePages CodePagesForLocale(const AnsiString& localeName);
+/// The Windows locale identifier of a locale name (0x0404 for "zh_TW"); unknown
+/// names give en_US's.
+uint16_t LocaleIdentifier(const AnsiString& localeName);
 
 /// As GetLocaleInfoA answers LOCALE_IDEFAULTCODEPAGE / LOCALE_IDEFAULTANSICODEPAGE
 /// for LOCALE_SYSTEM_DEFAULT or LOCALE_USER_DEFAULT: the number as decimal text.

@@ -21,7 +21,14 @@ CodePage ReadDefaultCodePage(uint32_t locale);
 bool ReadIsNT();
 
 /// Process-wide start-up of the data-access runtime, where COM was initialised.
-/// Idempotent; stays up until the process ends.
+/// Idempotent; stays up until the process ends. Runs the start-up that the data
+/// access layer registered with SetDataAccessStartup, once; an exception from it
+/// propagates and the next call tries again.
 void InitializeDataAccess();
+/// Registers the data access layer's process start-up (the ODBC environment);
+/// nullptr removes it. Registered before InitializeDataAccess runs.
+void SetDataAccessStartup(void (*startup)());
+/// True once InitializeDataAccess has completed.
+bool DataAccessInitialized();
 
 } // namespace Cmn_Modules
