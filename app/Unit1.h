@@ -1,0 +1,180 @@
+#pragma once
+// TVelkin, the one main window of the program, and the global `Velkin` that
+// holds it for the whole run.
+//
+// Four tabs: "SQL Server" (settings, Connect/Disconnect), "Database Table",
+// "SQL Command" and "TTRS". Every control carries its name as objectName; the
+// TTRS filter controls' names carry the SQL column they filter, so renaming one
+// changes the query. Only "SQL Server" is shown until a connect succeeds;
+// ShowDataTabs is the one routine that shows or hides the others.
+//
+// Handlers are public slots named after control and event. Each runs its body
+// through Guarded(): an error it does not handle itself is shown in the standard
+// error box titled "Velkin(SQL)" and the window carries on.
+//
+// The implementation is split by tab: Unit1.cpp (window, tabs, caption),
+// SQLServerTab.cpp, DbTableTab.cpp, SQLCommandTab.cpp and TTRSTab.cpp.
+#include "app/GridFactory.h"
+#include "platform/Strings.h"
+
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QTabWidget;
+
+class TVelkin : public QWidget {
+    Q_OBJECT
+public:
+    explicit TVelkin(QWidget* parent = nullptr);
+    ~TVelkin() override;
+
+    /// The window's title at start-up and after every disconnect.
+    static constexpr const char* ApplicationTitle = "Velkin(SQL)";
+    /// Characters the operator may type into one address box.
+    static constexpr int AddressPartMaxLength = 3;
+
+    /// Runs a handler body; an error escaping it goes to the standard error box.
+    void Guarded(const std::function<void()>& body);
+
+    /// Fills the connection boxes from the registry and the settings file; throws
+    /// "Unable to open registry." when the key can neither be opened nor created.
+    void LoadDBSetting();
+    /// The address-box key rule: anything but a digit or backspace becomes null.
+    void edtSQLIPKeyPress(QObject* sender, QChar& key);
+    /// The digit rule of the TTRS number filters.
+    void TTRS_dm_SSeqNoKeyPress(QObject* sender, QChar& key);
+    /// The upper-case rule of the TTRS text filters: a to z become A to Z.
+    void TTRSGen_UTRKeyPress(QObject* sender, QChar& key);
+
+    /// The TTRS tab's edit and combo boxes in creation order; the TTRS query
+    /// visits them from last to first.
+    const std::vector<QWidget*>& TTRSFilterControlsInCreationOrder() const {
+        return ttrsFilterControls_;
+    }
+
+public slots:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void PageControl1Change();
+
+    void btnRefreshDBSettingClick();
+    void edtSQLIPChange(QObject* sender);
+    void btnDisconnectClick();
+
+    void btnRefreshClick();
+    void PageControl_TTRS_TableChange();
+    void ComboBox1Change();
+    void chkbox_ReadOnlyClick();
+    void chkbox_TTRSClick();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void ShowDataTabs(bool visible);
+
+private:
+    void BuildSQLServerTab(QWidget* page);
+    void BuildDbTableTab(QWidget* page);
+    void BuildSQLCommandTab(QWidget* page);
+    void BuildTTRSTab(QWidget* page);
+    void BuildTTRSFilterPanel(QWidget* panel);
+    void BuildTTRSTablePages(QWidget* page);
+    QLineEdit* AddTTRSFilter(QGridLayout* grid, int row, int column, const char* name,
+                             const char* label);
+    void SetCaption(const QString& caption);
+    void CentreOnScreen();
+    /// Seams for the data layer: true while the shared / the TTRS connection is open.
+    bool isSharedConnected() const { return false; }
+    bool isTTRSConnected() const { return false; }
+    /// Builds and opens the TTRS query of the shown inner page.
+    void OpenTTRSQuery();
+
+    // Narrow fields written by Connect and the list clicks.
+    platform::AnsiString SQLServerIP;
+    platform::AnsiString SQLServerPort;
+    platform::AnsiString SQLLogin;
+    platform::AnsiString SQLPassword;
+    platform::AnsiString CurDatabase;
+    platform::AnsiString CurTable;
+
+    bool shownOnce_ = false;
+    std::vector<QWidget*> ttrsFilterControls_;
+
+    QTabWidget* PageControl1 = nullptr;
+
+    // "SQL Server"
+    QLineEdit* edtRegistry = nullptr;
+    QPushButton* btnRefreshDBSetting = nullptr;
+    QFrame* Shape1 = nullptr;
+    QLineEdit* edtSQLIP[4] = {};
+    QLabel* lbSQLIP[3] = {};
+    QLineEdit* edtSQLPortNo = nullptr;
+    QLineEdit* edtTimeout = nullptr;
+    QLineEdit* edtSQLLogin = nullptr;
+    QLineEdit* edtSQLPassword = nullptr;
+    QGroupBox* GrpBox_TTRS = nullptr;
+    QLabel* lbl_TTRSDB = nullptr;
+    QLineEdit* edt_TTRSDB = nullptr;
+    QCheckBox* chkbox_TTRS = nullptr;
+    QLabel* lbStatus = nullptr;
+    QPushButton* btnConnect = nullptr;
+    QPushButton* btnDisconnect = nullptr;
+
+    // "Database Table"
+    QStackedWidget* DbNoteBook = nullptr;
+    QListWidget* DatabaseList = nullptr;
+    QListWidget* TableList = nullptr;
+    QCheckBox* chkBoxSysTbl = nullptr;
+    QPushButton* btnClearTable = nullptr;
+    DataGrid* browDBGrid = nullptr;
+    QLabel* lbRecordNum1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* btnUpdate = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QPushButton* btnExit = nullptr;
+
+    // "SQL Command"
+    QLabel* Label9 = nullptr;
+    QPlainTextEdit* SQLCommandMemo = nullptr;
+    QPushButton* btnSearch = nullptr;
+    QPushButton* btnExecute = nullptr;
+    QPlainTextEdit* SQLResultMemo = nullptr;
+    DataGrid* SQLResultDBGrid = nullptr;
+
+    // "TTRS"
+    QTabWidget* PageControl_TTRS = nullptr;
+    QWidget* ts_Data = nullptr;
+    QWidget* ts_Memo = nullptr;
+    QComboBox* TTRSGen_cbxProcessorRole = nullptr;
+    QComboBox* TTRSGen_cbxMType = nullptr;
+    QCheckBox* chkbox_ReadOnly = nullptr;
+    QPushButton* btnRefresh = nullptr;
+    QTabWidget* PageControl_TTRS_Table = nullptr;
+    QWidget* ts_custom = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QLabel* pnl_tblname = nullptr;
+    DataGrid* ttrsGrids_[6] = {};
+    QPlainTextEdit* Memo2 = nullptr;
+    QPushButton* Button1 = nullptr;
+};
+
+/// The main window, created at start-up.
+extern TVelkin* Velkin;
