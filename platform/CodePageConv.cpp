@@ -82,6 +82,9 @@ UConverter* openConverter(CodePage codePage) {
     // substitute is a double-byte character for some of the tables.
     if (codePage != 65001)
         ucnv_setSubstChars(converter.get(), "?", 1, &status);
+    // Windows converts with its best-fit tables unless told otherwise; ICU's
+    // fallback mappings are the same kind of one-way mapping.
+    ucnv_setFallback(converter.get(), true);
     ucnv_setToUCallBack(converter.get(), substituteReplacementCharacter, nullptr, nullptr, nullptr,
                         &status);
     if (U_FAILURE(status))
