@@ -148,7 +148,11 @@ AnsiString IniFile::ReadString(const AnsiString& section, const AnsiString& key,
         if (equalsIgnoringCase(entry.section, section) && equalsIgnoringCase(entry.key, key))
             return entry.value;
     }
-    return AnsiString(trimBlanks(defaultValue));
+    // As the profile reader does, the default loses its trailing blanks.
+    std::string_view fallback = defaultValue;
+    while (!fallback.empty() && isBlank(fallback.back()))
+        fallback.remove_suffix(1);
+    return AnsiString(fallback);
 }
 
 bool FileExists(const AnsiString& path) {
