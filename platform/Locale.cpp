@@ -47,7 +47,7 @@ const char* environmentValue(const char* variable) {
 }
 
 /// The LANG or LC_ALL of a shell-style assignment file; LC_ALL wins.
-AnsiString localeFromConfigFile(const char* path) {
+AnsiString rawLocaleFromConfigFile(const AnsiString& path) {
     FileBytes file = ReadFileBytes(path, 64 * 1024);
     if (file.status != FileReadStatus::Ok)
         return {};
@@ -82,7 +82,7 @@ AnsiString localeFromConfigFile(const char* path) {
 
 AnsiString configuredSystemLocale() {
     for (const char* path : {"/etc/default/locale", "/etc/locale.conf"}) {
-        AnsiString name = normalizeLocale(localeFromConfigFile(path));
+        AnsiString name = LocaleFromConfigFile(path);
         if (!name.empty())
             return name;
     }
@@ -152,6 +152,10 @@ const LocaleEntry* entryForLcid(uint32_t lcid) {
 std::atomic<bool> ntPlatform{true};
 
 } // namespace
+
+AnsiString LocaleFromConfigFile(const AnsiString& path) {
+    return normalizeLocale(rawLocaleFromConfigFile(path));
+}
 
 AnsiString SystemLocaleName() {
     if (const char* value = environmentValue("VELKIN_SYSTEM_LOCALE")) {

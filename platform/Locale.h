@@ -27,6 +27,9 @@ struct LocaleCodePages {
 /// The locale name ("zh_TW", "en_US") of the system or the user.
 AnsiString SystemLocaleName();
 AnsiString UserLocaleName();
+/// The locale that a shell-style configuration file (/etc/default/locale) sets:
+/// its LC_ALL, else its LANG, normalised ("zh_TW"); "" when it sets neither.
+AnsiString LocaleFromConfigFile(const AnsiString& path);
 /// The code pages Windows gives a language and territory ("zh_TW.UTF-8" → 950/950;
 /// C and POSIX count as en_US).
 LocaleCodePages CodePagesForLocale(const AnsiString& localeName);
@@ -36,6 +39,8 @@ uint16_t LocaleIdentifier(const AnsiString& localeName);
 
 /// As GetLocaleInfoA answers LOCALE_IDEFAULTCODEPAGE / LOCALE_IDEFAULTANSICODEPAGE
 /// for LOCALE_SYSTEM_DEFAULT or LOCALE_USER_DEFAULT: the number as decimal text.
+/// The locale identifiers of the known locales (0x0404) answer too; an unknown
+/// locale or information type answers "", as the failed call leaves no text.
 AnsiString GetLocaleInfoA(uint32_t locale, uint32_t infoType);
 
 /// The process ANSI code page: the ANSI code page of the system locale.
