@@ -30,7 +30,11 @@ AnsiString WideToAnsiCP(const WideString& text, CodePage codePage) {
 }
 
 CodePage ReadDefaultCodePage(uint32_t locale) {
-    AnsiString answer = platform::GetLocaleInfoA(locale, platform::LOCALE_IDEFAULTCODEPAGE);
+    return CodePageFromLocaleAnswer(
+        platform::GetLocaleInfoA(locale, platform::LOCALE_IDEFAULTCODEPAGE));
+}
+
+CodePage CodePageFromLocaleAnswer(const AnsiString& answer) {
     std::string_view text(answer.c_str()); // up to the terminator
     while (!text.empty() && isBlankOrControl(text.front()))
         text.remove_prefix(1);

@@ -17,6 +17,10 @@ AnsiString WideToAnsiCP(const WideString& text, CodePage codePage);
 /// the user's code page, LOCALE_USER_DEFAULT), read as text, trimmed and parsed;
 /// its low 16 bits. Text that is not a number falls back to the ANSI code page.
 CodePage ReadDefaultCodePage(uint32_t locale);
+/// The code page that a GetLocaleInfoA answer names, by the start-up rule: the
+/// text up to its terminator, trimmed of blanks and control characters, read
+/// as a decimal 32-bit number, its low 16 bits; otherwise the ANSI code page.
+CodePage CodePageFromLocaleAnswer(const AnsiString& answer);
 /// NT family or not.
 bool ReadIsNT();
 
