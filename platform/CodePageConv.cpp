@@ -43,11 +43,12 @@ constexpr CodePageTable kTables[] = {
     {28591, "ISO-8859-1"},        {65001, "UTF-8"},
 };
 
-constexpr CodePage kAnsiCodePage = 0; // CP_ACP
-constexpr CodePage kOemCodePage = 1;  // CP_OEMCP
+constexpr CodePage kAnsiCodePage = 0;       // CP_ACP
+constexpr CodePage kOemCodePage = 1;        // CP_OEMCP
+constexpr CodePage kThreadAnsiCodePage = 3; // CP_THREAD_ACP
 
 CodePage resolveAlias(CodePage codePage) {
-    if (codePage == kAnsiCodePage)
+    if (codePage == kAnsiCodePage || codePage == kThreadAnsiCodePage)
         return GetACP();
     if (codePage == kOemCodePage)
         return CodePagesForLocale(SystemLocaleName()).oem;

@@ -3,6 +3,13 @@
 // Windows tables ("windows-950", "windows-936", "ibm-437", "windows-1252", ...).
 // Invalid bytes and unrepresentable characters become the code page's default
 // character; nothing is reported.
+//
+// Bytes that are invalid in the code page read as U+FFFD each; characters it
+// cannot hold are written as "?" (as U+FFFD under 65001), after the same
+// best-fit mappings Windows applies. Code pages 0 and 3 mean the process ANSI
+// code page and 1 the OEM one, as CP_ACP, CP_THREAD_ACP and CP_OEMCP do. A
+// code page without a table converts anything to empty text. Safe to call from
+// several threads: each keeps its own converters.
 #include "platform/Locale.h"
 
 #include <string_view>
@@ -16,7 +23,8 @@ AnsiString WideToMultiByte(CodePage codePage, std::u16string_view text);
 WideString AnsiToWide(std::string_view bytes);
 AnsiString WideToAnsi(std::u16string_view text);
 
-/// The ICU converter name for a Windows code page number.
+/// The ICU converter name for a Windows code page number; nullptr when there is
+/// no table for it.
 const char* IcuConverterName(CodePage codePage);
 
 } // namespace platform

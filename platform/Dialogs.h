@@ -21,6 +21,7 @@ public:
 };
 
 /// The dialogs now in force: real Qt message boxes unless a test installed others.
+/// Without a QApplication the real ones write boxes to standard error instead.
 Dialogs& dialogs();
 /// Installs `d` (not owned); nullptr restores the real ones.
 void setDialogs(Dialogs* d);

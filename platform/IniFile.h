@@ -3,6 +3,11 @@
 // compared without regard to case, the first occurrence wins, values trimmed of
 // surrounding blanks with one pair of surrounding quotes removed, ";" comment
 // lines, no escape processing, and the value's bytes returned as they were read.
+//
+// Only the first section of a name is searched; a repeat further down is not.
+// A UTF-8 byte order mark is skipped, and a UTF-16LE file with its byte order
+// mark is read narrowed to the ANSI code page. A file that is not a regular file
+// or exceeds 16 MiB reads as empty.
 #include "platform/Strings.h"
 
 #include <vector>
@@ -24,8 +29,9 @@ private:
     std::vector<Entry> entries_;
 };
 
-/// True when a file of that path exists; the last path component may differ in
-/// letter case only. Both "\" and "/" separate folders.
+/// True when a regular file of that path exists; any path component may differ
+/// in letter case only. Both "\" and "/" separate folders; a relative path is
+/// taken from the current folder.
 bool FileExists(const AnsiString& path);
 /// The path of the existing file FileExists found, or "" when there is none.
 AnsiString ResolveFilePath(const AnsiString& path);

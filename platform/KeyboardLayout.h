@@ -14,8 +14,9 @@ public:
     virtual void activate(KeyboardLayoutId layout) = 0;
 };
 
-/// The layouts now in force: the display's where it offers them, else one that
-/// only remembers the last activated layout. Tests install a fake.
+/// The layouts now in force: by default one that remembers the last activated
+/// layout and starts at the user locale's (0x04090409 for en_US). Tests and a
+/// display-aware implementation install their own.
 KeyboardLayouts& keyboardLayouts();
 /// Installs `k` (not owned); nullptr restores the default.
 void setKeyboardLayouts(KeyboardLayouts* k);

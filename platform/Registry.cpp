@@ -146,6 +146,9 @@ std::optional<RegistryText> parseRegistry(const std::string& bytes) {
     RegistryText registry;
     std::string text;
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        // A key appended to a file cut off mid-unit would be misaligned and lost.
+        if (bytes.size() % 2 != 0)
+            return std::nullopt;
         registry.utf16 = true;
         text = WideToMultiByte(kUtf8, utf16FromLittleEndian(std::string_view(bytes).substr(2)));
     } else if (bytes.starts_with("\xEF\xBB\xBF")) {
@@ -234,9 +237,13 @@ std::optional<RegistryText> parseRegistry(const std::string& bytes) {
 
 /// Replaces the file at `path` with `bytes` through a sibling and a rename, so
 /// that a reader sees either the old file or the new one, never a part.
-bool writeAtomically(const AnsiString& path, const std::string& bytes, mode_t mode) {
+bool writeAtomically(const AnsiString& givenPath, const std::string& bytes, mode_t mode) {
     std::error_code error;
-    std::filesystem::path target(path);
+    // A link is followed, so that the file it points to is the one replaced.
+    std::filesystem::path target = std::filesystem::canonical(givenPath, error);
+    if (error)
+        target = givenPath;
+    const std::string path = target.string();
     if (target.has_parent_path())
         std::filesystem::create_directories(target.parent_path(), error);
     std::string temporary = path + ".XXXXXX";

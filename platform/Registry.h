@@ -5,6 +5,15 @@
 // The file lives at a fixed place for the machine (defaultFilePath), or where the
 // environment variable VELKIN_REGISTRY says. Keys are compared without regard to
 // case. Creating a key rewrites the file atomically (write a sibling, rename).
+//
+// The file may be UTF-8 (with or without a byte order mark, CRLF or LF) or
+// UTF-16LE with a byte order mark as regedit writes it; its header line is
+// "Windows Registry Editor Version 5.00" or "REGEDIT4". String values ("..."
+// with \\ and \" escapes) and hex(1)/hex(2) strings can be read; other value
+// kinds read as "". Text from a UTF-16 file is returned as UTF-8. A key whose
+// subkeys are listed exists even without a section of its own. A file that is
+// not such an export, or larger than 16 MiB, counts as unreadable and is never
+// written; a created key is appended to the file's bytes in its own encoding.
 #include "platform/Strings.h"
 
 #include <map>

@@ -78,6 +78,7 @@ private slots:
     void createsMissingKeyKeepingTheFile_data();
     void createsMissingKeyKeepingTheFile();
     void createsFileAndFolderWhenMissing();
+    void creatingThroughALinkKeepsTheLink();
     void refusesWhatItCannotReadOrWrite();
     void refusesWithoutPermissions();
     void malformedFilesNeverCrash_data();
@@ -186,6 +187,18 @@ void TestRegistry::createsFileAndFolderWhenMissing() {
     Registry reread(path);
     QVERIFY(reread.OpenKey("\\Software\\Orvane\\Pelmar4", false));
     QVERIFY(reread.OpenKey("\\Software\\Orvane", false));
+}
+
+void TestRegistry::creatingThroughALinkKeepsTheLink() {
+    RegistryFixture fixture;
+    fixture.write(kExport);
+    QString link = fixture.dir.filePath("link.reg");
+    QVERIFY(QFile::link(fixture.path(), link));
+    Registry registry(link.toStdString());
+    QVERIFY(registry.OpenKey("\\Software\\Created", true));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(fixture.read().startsWith(kExport));
+    QVERIFY(fixture.registry().OpenKey("\\Software\\Created", false));
 }
 
 void TestRegistry::refusesWhatItCannotReadOrWrite() {
