@@ -234,6 +234,11 @@ void TVelkin::BuildTTRSFilterPanel(QWidget* panel) {
 void TVelkin::BuildTTRSTablePages(QWidget* page) {
     PageControl_TTRS_Table = new QTabWidget(page);
     PageControl_TTRS_Table->setObjectName("PageControl_TTRS_Table");
+    // Narrow tabs, so that all six fit beside the table list at the strip's end.
+    PageControl_TTRS_Table->setStyleSheet(
+        "QTabBar::tab { padding: 3px 5px; border: 1px solid #a0a0a0; border-bottom: none;"
+        " background: #e4e4e4; margin-top: 2px; }"
+        "QTabBar::tab:selected { background: white; margin-top: 0px; }");
     ComboBox1 = NewComboBox(PageControl_TTRS_Table, "ComboBox1", CustomTables, false, 12);
     PageControl_TTRS_Table->setCornerWidget(ComboBox1, Qt::TopRightCorner);
 
