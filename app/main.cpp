@@ -1,13 +1,23 @@
-// Start-up: the support modules first, then the application object, the one
-// main window into `Velkin`, and the message loop until that window closes.
+// Start-up: the modules' start-up facts and the data-access runtime first, then
+// the application object, the one main window into `Velkin`, and the message
+// loop until that window closes.
+#include "app/StartupFacts.h"
 #include "app/Unit1.h"
 #include "ui/Cmn_Modules.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <exception>
 #include <memory>
 
 int main(int argc, char** argv) {
-    Cmn_Modules::InitializeDataAccess();
+    ReadWindowStartupFacts();
+    try {
+        Cmn_Modules::InitializeDataAccess();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Velkin(SQL): %s\n", e.what());
+        return 1;
+    }
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(TVelkin::ApplicationTitle);
