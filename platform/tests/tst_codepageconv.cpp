@@ -32,8 +32,8 @@ private slots:
     void bytesToWide();
     void roundTrip_data();
     void roundTrip();
-    void unrepresentableBecomesQuestionMark_data();
-    void unrepresentableBecomesQuestionMark();
+    void narrowingSubstitutes_data();
+    void narrowingSubstitutes();
     void everyTableOpens();
     void emptyAndUnknown();
     void longTextIsConvertedWhole();
@@ -109,7 +109,7 @@ void TestCodePageConv::roundTrip() {
     QVERIFY(text.find(u'\uFFFD') == std::u16string::npos);
 }
 
-void TestCodePageConv::unrepresentableBecomesQuestionMark_data() {
+void TestCodePageConv::narrowingSubstitutes_data() {
     QTest::addColumn<int>("codePage");
     QTest::addColumn<std::u16string>("text");
     QTest::addColumn<std::string>("expected");
@@ -118,11 +118,15 @@ void TestCodePageConv::unrepresentableBecomesQuestionMark_data() {
         << 950 << std::u16string(u"a\u4E2Ab") << std::string("a?b");
     QTest::newRow("1252 Chinese") << 1252 << std::u16string(u"\u4E2D") << std::string("?");
     QTest::newRow("437 euro") << 437 << std::u16string(u"\u20AC") << std::string("?");
+    // Best-fit mappings apply before the default character does.
+    QTest::newRow("1252 fullwidth letter") << 1252 << std::u16string(u"\uFF21") << std::string("A");
+    QTest::newRow("65001 lone surrogate")
+        << 65001 << std::u16string(u"x\xDC00", 2) << std::string("x\xEF\xBF\xBD");
     QTest::newRow("936 lone surrogate")
         << 936 << std::u16string(u"x\xD800y", 3) << std::string("x?y");
 }
 
-void TestCodePageConv::unrepresentableBecomesQuestionMark() {
+void TestCodePageConv::narrowingSubstitutes() {
     QFETCH(int, codePage);
     QFETCH(std::u16string, text);
     QFETCH(std::string, expected);
