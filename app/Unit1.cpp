@@ -99,7 +99,7 @@ void TVelkin::keyPressEvent(QKeyEvent* event) {
     // it while it can take the focus, i.e. while the TTRS data page is shown.
     bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (isEnter && btnRefresh->isVisible() && btnRefresh->isEnabled()) {
-        btnRefresh->animateClick();
+        btnRefresh->click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 
@@ -30,6 +31,8 @@ private slots:
     void readOnlySetsAllSixGrids();
     void pickingCustomTableShowsSixthPage();
     void ttrsTabNeedsTTRSConnection();
+    void enterPressesRefreshOnlyOnTTRSDataPage_data();
+    void enterPressesRefreshOnlyOnTTRSDataPage();
     void disconnectResetsControls_data();
     void disconnectResetsControls();
 
@@ -196,6 +199,31 @@ void TestTVelkinInput::ttrsTabNeedsTTRSConnection() {
     QVERIFY(tabs->isTabVisible(1));
     QVERIFY(tabs->isTabVisible(2));
     QVERIFY(!tabs->isTabVisible(3));
+}
+
+void TestTVelkinInput::enterPressesRefreshOnlyOnTTRSDataPage_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("refreshes");
+    QTest::newRow("Return in a TTRS filter") << 3 << "TTRSGen_UTR" << int(Qt::Key_Return) << 1;
+    QTest::newRow("Enter in a TTRS filter") << 3 << "TTRS_dm_SSeqNo" << int(Qt::Key_Enter) << 1;
+    QTest::newRow("Return on the SQL Server tab") << 0 << "edtRegistry" << int(Qt::Key_Return) << 0;
+}
+
+void TestTVelkinInput::enterPressesRefreshOnlyOnTTRSDataPage() {
+    QFETCH(int, tab);
+    QFETCH(QString, box);
+    QFETCH(int, key);
+    QFETCH(int, refreshes);
+    auto* tabs = Control<QTabWidget>(*window_, "PageControl1");
+    tabs->setTabVisible(3, true);
+    tabs->setCurrentIndex(tab);
+    QSignalSpy clicks(Control<QPushButton>(*window_, "btnRefresh"), &QPushButton::clicked);
+    auto* edit = Control<QLineEdit>(*window_, box);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key(key));
+    QCOMPARE(int(clicks.count()), refreshes);
 }
 
 void TestTVelkinInput::disconnectResetsControls_data() {
