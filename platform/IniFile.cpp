@@ -111,7 +111,7 @@ IniFile::IniFile(const AnsiString& path) {
         return;
     std::string text = profileText(std::move(file.bytes));
     std::string_view rest = text;
-    AnsiString section;
+    std::string_view section;
     bool inSection = false;
     std::unordered_set<AnsiString> sectionsSeen; // lowered names
     while (!rest.empty()) {
@@ -129,6 +129,8 @@ IniFile::IniFile(const AnsiString& path) {
                 trimBlanks(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
             // A section repeated further down is not searched: the first one answers.
             inSection = sectionsSeen.insert(lowered(section)).second;
+            if (inSection)
+                sections_.emplace_back(section);
             continue;
         }
         auto equals = line.find('=');
@@ -137,15 +139,18 @@ IniFile::IniFile(const AnsiString& path) {
         std::string_view key = trimBlanks(line.substr(0, equals));
         if (key.empty())
             continue;
-        entries_.push_back(
-            {section, AnsiString(key), AnsiString(unquoted(trimBlanks(line.substr(equals + 1))))});
+        // Entries refer to their section by index: a long section name with many
+        // keys below it must not be copied once per key.
+        entries_.push_back({sections_.size() - 1, AnsiString(key),
+                            AnsiString(unquoted(trimBlanks(line.substr(equals + 1))))});
     }
 }
 
 AnsiString IniFile::ReadString(const AnsiString& section, const AnsiString& key,
                                const AnsiString& defaultValue) const {
     for (const auto& entry : entries_) {
-        if (equalsIgnoringCase(entry.section, section) && equalsIgnoringCase(entry.key, key))
+        if (equalsIgnoringCase(entry.key, key) &&
+            equalsIgnoringCase(sections_[entry.section], section))
             return entry.value;
     }
     // As the profile reader does, the default loses its trailing blanks.

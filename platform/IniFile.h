@@ -24,8 +24,10 @@ public:
 
 private:
     struct Entry {
-        AnsiString section, key, value;
+        size_t section; ///< index into sections_
+        AnsiString key, value;
     };
+    std::vector<AnsiString> sections_;
     std::vector<Entry> entries_;
 };
 

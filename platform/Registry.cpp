@@ -131,15 +131,18 @@ using Values = std::map<AnsiString, AnsiString>;
 struct RegistryText {
     bool utf16 = false;
     bool crlf = false;
-    std::map<AnsiString, Values> keys; ///< by lowered path; ancestors included
-};
+    std::map<AnsiString, Values> keys; ///< by lowered path, as the sections name them
 
-void addKeyWithAncestors(RegistryText& registry, const AnsiString& loweredPath) {
-    for (size_t slash = loweredPath.find('\\'); slash != AnsiString::npos;
-         slash = loweredPath.find('\\', slash + 1))
-        registry.keys.try_emplace(loweredPath.substr(0, slash));
-    registry.keys.try_emplace(loweredPath);
-}
+    /// True when a section names the key or one of its subkeys.
+    bool hasKey(const AnsiString& loweredPath) const {
+        if (loweredPath.empty() || keys.contains(loweredPath))
+            return true;
+        // Subkeys sort right after their parent's path and "\".
+        AnsiString prefix = loweredPath + '\\';
+        auto subkey = keys.lower_bound(prefix);
+        return subkey != keys.end() && subkey->first.starts_with(prefix);
+    }
+};
 
 /// Parses a registry export; nullopt when the bytes are not one.
 std::optional<RegistryText> parseRegistry(const std::string& bytes) {
@@ -188,9 +191,7 @@ std::optional<RegistryText> parseRegistry(const std::string& bytes) {
             auto normalized = normalizedKeyPath(path);
             if (!normalized)
                 continue;
-            AnsiString key = lowered(*normalized);
-            addKeyWithAncestors(registry, key);
-            current = &registry.keys[key];
+            current = &registry.keys[lowered(*normalized)];
             continue;
         }
         // Hex values continue on the next line after a trailing "\".
@@ -293,9 +294,10 @@ bool Registry::OpenKey(const AnsiString& keyPath, bool canCreate) {
         registry = parseRegistry(file.bytes);
         if (!registry)
             return false;
-        auto key = registry->keys.find(lowered(*path));
-        if (path->empty() || key != registry->keys.end()) {
-            openValues_ = path->empty() ? Values{} : key->second;
+        AnsiString key = lowered(*path);
+        if (registry->hasKey(key)) {
+            auto section = registry->keys.find(key);
+            openValues_ = section == registry->keys.end() ? Values{} : section->second;
             return true;
         }
     }

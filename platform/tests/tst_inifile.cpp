@@ -174,6 +174,11 @@ void TestIniFile::oddFilesReadSafely_data() {
         << QByteArray("[DBConnection]\nLogin=s\0a\n", 25) << QByteArray("s\0a", 3);
     QTest::newRow("one very long line") << QByteArray(1 << 20, '[') << QByteArray("dflt");
     QTest::newRow("empty") << QByteArray() << QByteArray("dflt");
+    QByteArray longSection = "[" + QByteArray(4 << 20, 'S') + "]\n";
+    for (int i = 0; i < 100000; ++i)
+        longSection += "k=v\n";
+    QTest::newRow("long section name over many keys") << longSection + "[DBConnection]\nLogin=sa\n"
+                                                      << QByteArray("sa");
 }
 
 void TestIniFile::oddFilesReadSafely() {

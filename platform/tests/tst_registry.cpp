@@ -260,6 +260,14 @@ void TestRegistry::malformedFilesNeverCrash_data() {
                       "\"=\"C:\\\\\n\"=\n@\n[\n[]\n\"\\");
     QTest::newRow("hex continuation at end") << QByteArray(
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Orvane\\Pelmar4]\n\"a\"=hex(2):4\\");
+    QByteArray deep = "REGEDIT4\n";
+    for (char level : {'a', 'b', 'c'}) {
+        deep += "[HKEY_LOCAL_MACHINE";
+        for (int i = 0; i < (1 << 18); ++i)
+            deep += QByteArray("\\") + level;
+        deep += "]\n";
+    }
+    QTest::newRow("very deep key paths") << deep;
     QTest::newRow("utf-16 odd length") << QByteArray("\xFF\xFE\x57\x00\x69", 5);
     QTest::newRow("utf-16 lone surrogates") << QByteArray("\xFF\xFE\x00\xD8\x00\xDC\x00\xDC", 8);
 }
