@@ -22,14 +22,26 @@
 
 namespace {
 
-// Letters typed or pasted into the box become upper case.
-class UpperCaseValidator : public QValidator {
+// An address box's text as the operator edits it: letters become upper case, and
+// an edit (a paste, say) may not take the text beyond the limit. Text the program
+// sets is not validated, so a longer part read from the settings shows whole and
+// can still be shortened.
+class AddressPartValidator : public QValidator {
 public:
-    using QValidator::QValidator;
+    AddressPartValidator(QLineEdit* box, int limit) : QValidator(box), limit_(limit) {
+        connect(box, &QLineEdit::textChanged, this,
+                [this](const QString& text) { lastLength_ = int(text.size()); });
+    }
     State validate(QString& input, int&) const override {
         input = input.toUpper();
+        if (input.size() > limit_ && input.size() > lastLength_)
+            return Invalid;
         return Acceptable;
     }
+
+private:
+    int limit_;
+    int lastLength_ = 0;
 };
 
 QLabel* NewLabel(QWidget* parent, const QString& caption, QWidget* buddy) {
@@ -73,7 +85,7 @@ void TVelkin::BuildSQLServerTab(QWidget* page) {
         QLineEdit* box = NewEdit(Shape1, qPrintable(QString("edtSQLIP%1").arg(part + 1)));
         box->setFrame(false);
         box->setAlignment(Qt::AlignCenter);
-        box->setValidator(new UpperCaseValidator(box));
+        box->setValidator(new AddressPartValidator(box, AddressPartMaxLength));
         box->setMaximumWidth(box->fontMetrics().horizontalAdvance("0000") + 6);
         new KeyPressFilter(
             box, [this](QObject* sender, QChar& key) { edtSQLIPKeyPress(sender, key); },

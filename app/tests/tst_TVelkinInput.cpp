@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,6 +26,8 @@ private slots:
     void addressEntry_data();
     void addressEntry();
     void fullBoxWithCaretInsideKeepsFocus();
+    void pasteIntoAddressBox_data();
+    void pasteIntoAddressBox();
     void ttrsKeyRules_data();
     void ttrsKeyRules();
     void connectTTRSCheckBoxFlipsGroup();
@@ -107,6 +110,32 @@ void TestTVelkinInput::fullBoxWithCaretInsideKeepsFocus() {
     QTest::keyClick(box, '3');
     QCOMPARE(box->text(), QString("312"));
     QCOMPARE(QApplication::focusWidget(), box);
+}
+
+void TestTVelkinInput::pasteIntoAddressBox_data() {
+    QTest::addColumn<QString>("before"); // set by the program, as the settings are
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("fits") << ""
+                          << "12"
+                          << "12";
+    QTest::newRow("beyond the limit is refused") << "1"
+                                                 << "234"
+                                                 << "1";
+    QTest::newRow("letters become upper case") << ""
+                                               << "ab"
+                                               << "AB";
+}
+
+void TestTVelkinInput::pasteIntoAddressBox() {
+    QFETCH(QString, before);
+    QFETCH(QString, pasted);
+    QFETCH(QString, after);
+    auto* box = Control<QLineEdit>(*window_, "edtSQLIP4");
+    box->setText(before);
+    QApplication::clipboard()->setText(pasted);
+    box->paste();
+    QCOMPARE(box->text(), after);
 }
 
 void TestTVelkinInput::ttrsKeyRules_data() {

@@ -283,6 +283,13 @@ void TestTVelkinStartup::loadDBSetting() {
 
     QCOMPARE(BoxTexts(window), boxes);
     QCOMPARE(Control<QLineEdit>(window, "edtTimeout")->text(), QString("45"));
+    // A part longer than the typing limit can still be shortened by the operator.
+    auto* fourth = Control<QLineEdit>(window, "edtSQLIP4");
+    if (fourth->text().size() > 3) {
+        fourth->end(false);
+        QTest::keyClick(fourth, Qt::Key_Backspace);
+        QCOMPARE(fourth->text(), boxes[3].chopped(1));
+    }
     QVERIFY(dialogs.boxes.empty());
 }
 
