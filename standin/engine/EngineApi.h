@@ -20,19 +20,36 @@ namespace standin {
 
 /// SQL Server data types as they travel in COLMETADATA.
 enum class SqlType {
-    Int, SmallInt, TinyInt, BigInt, Bit,
-    Decimal, Numeric, Money, SmallMoney, Float, Real,
-    DateTime, SmallDateTime, Date,
-    Char, VarChar, Text,          // bytes in the column's collation code page
-    NChar, NVarChar, NText,       // UTF-16
-    Binary, VarBinary, Image,
+    Int,
+    SmallInt,
+    TinyInt,
+    BigInt,
+    Bit,
+    Decimal,
+    Numeric,
+    Money,
+    SmallMoney,
+    Float,
+    Real,
+    DateTime,
+    SmallDateTime,
+    Date,
+    Char,
+    VarChar,
+    Text, // bytes in the column's collation code page
+    NChar,
+    NVarChar,
+    NText, // UTF-16
+    Binary,
+    VarBinary,
+    Image,
     UniqueIdentifier,
 };
 
 /// A collation as the wire carries it (5 bytes) plus the code page it implies.
 struct Collation {
-    std::string name;       ///< e.g. "Chinese_Taiwan_Stroke_CI_AS"
-    uint32_t info = 0;      ///< LCID (20 bits), flags (8 bits), version (4 bits), little-endian
+    std::string name;  ///< e.g. "Chinese_Taiwan_Stroke_CI_AS"
+    uint32_t info = 0; ///< LCID (20 bits), flags (8 bits), version (4 bits), little-endian
     uint8_t sortId = 0;
     uint16_t codePage = 1252;
 };
@@ -48,12 +65,12 @@ struct ColumnInfo {
     bool nullable = true;
     bool identity = false;
     bool writable = true;
-    Collation collation;           ///< for character types
+    Collation collation; ///< for character types
     // Browse information, sent as TABNAME/COLINFO while NO_BROWSETABLE is on.
-    int tableIndex = 0;            ///< 1-based index into ResultMeta::tables; 0 = expression
-    bool isKey = false;            ///< part of the base table's primary key
-    bool hidden = false;           ///< added for browsing only, not part of the select list
-    std::u16string baseColumn;     ///< when it differs from `name`
+    int tableIndex = 0;        ///< 1-based index into ResultMeta::tables; 0 = expression
+    bool isKey = false;        ///< part of the base table's primary key
+    bool hidden = false;       ///< added for browsing only, not part of the select list
+    std::u16string baseColumn; ///< when it differs from `name`
 };
 
 /// A base table named in browse information, as its name parts ("dbo", "T_DOCMAS").
@@ -81,14 +98,14 @@ struct GuidValue {
 
 /// A cell value. Views stay valid only for the duration of the sink call that
 /// carries them. Byte strings of character columns are in the column's code page.
-using Value = std::variant<std::monostate,      // NULL
-                           int64_t,             // integer types and bit
-                           double,              // float, real
-                           DecimalValue,        // decimal, numeric, money
-                           DateTimeValue,       // datetime, smalldatetime, date
-                           GuidValue,           // uniqueidentifier
-                           std::string_view,    // char/varchar/text bytes, binary types
-                           std::u16string_view  // nchar/nvarchar/ntext
+using Value = std::variant<std::monostate,     // NULL
+                           int64_t,            // integer types and bit
+                           double,             // float, real
+                           DecimalValue,       // decimal, numeric, money
+                           DateTimeValue,      // datetime, smalldatetime, date
+                           GuidValue,          // uniqueidentifier
+                           std::string_view,   // char/varchar/text bytes, binary types
+                           std::u16string_view // nchar/nvarchar/ntext
                            >;
 
 /// An ERROR or INFO token's content.
@@ -112,24 +129,31 @@ public:
     /// (SELECT, INSERT, UPDATE, DELETE) and NOCOUNT is off.
     virtual void statementDone(std::optional<int64_t> rowCount, bool error) = 0;
     virtual void message(const ServerMessage& msg) = 0;
-    /// The session's current database changed (USE, or at login).
+    /// The session's current database changed (USE, or at login). The engine
+    /// reports the accompanying INFO 5701 itself, through message().
     virtual void databaseChanged(const std::u16string& oldName, const std::u16string& newName,
                                  const Collation& collation) = 0;
     /// A stored procedure's return status (RPC only).
     virtual void returnStatus(int32_t status) = 0;
+    /// An output parameter's value (RPC only; sp_prepare's and sp_prepexec's handle).
+    virtual void returnValue(const std::u16string& name, const ColumnInfo& type,
+                             const Value& value) {
+        (void)name, (void)type, (void)value;
+    }
     /// Polled between rows and during WAITFOR; true once the client sent ATTENTION.
+    /// Once it is true the engine ends the request without reporting more.
     virtual bool cancelled() const = 0;
 };
 
 /// A typed RPC parameter, as decoded from the request.
 struct Param {
-    std::u16string name;   ///< "@P1"; empty for unnamed
-    ColumnInfo type;       ///< type, length, precision, scale, collation
+    std::u16string name; ///< "@P1"; empty for unnamed
+    ColumnInfo type;     ///< type, length, precision, scale, collation
     bool output = false;
     // Owned storage for the value (the Value view points into these).
     std::string bytes;
     std::u16string text;
-    Value value;           ///< NULL, number, or a view into bytes/text
+    Value value; ///< NULL, number, or a view into bytes/text
 };
 
 /// Per-connection state: current database, options, transaction, prepared statements.
@@ -139,11 +163,13 @@ public:
     virtual std::u16string currentDatabase() const = 0;
     virtual Collation currentCollation() const = 0;
     virtual bool inTransaction() const = 0;
+    /// The descriptor of the open transaction (0 = none), for ENVCHANGE and ALL_HEADERS.
+    virtual uint64_t transactionId() const { return 0; }
 };
 
 struct EngineOptions {
-    std::string dataDir;                 ///< empty: databases live in memory
-    std::vector<std::string> seeds;      ///< "demo", "big"
+    std::string dataDir;            ///< empty: databases live in memory
+    std::vector<std::string> seeds; ///< "demo", "big"
     std::u16string user = u"sa";
     std::u16string password = u"velkin";
 };
