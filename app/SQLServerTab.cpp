@@ -121,6 +121,7 @@ void TVelkin::BuildSQLServerTab(QWidget* page) {
     userGrid->addWidget(edtSQLLogin, 0, 1);
     edtSQLPassword = NewEdit(userGroup, "edtSQLPassword");
     edtSQLPassword->setEchoMode(QLineEdit::Password);
+    edtSQLPassword->setStyleSheet("lineedit-password-character: 42"); // "*"
     userGrid->addWidget(NewLabel(userGroup, "Password:", edtSQLPassword), 1, 0);
     userGrid->addWidget(edtSQLPassword, 1, 1);
     pageLayout->addWidget(userGroup);

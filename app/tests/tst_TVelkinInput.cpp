@@ -26,6 +26,7 @@ private slots:
     void addressEntry_data();
     void addressEntry();
     void fullBoxWithCaretInsideKeepsFocus();
+    void passwordShowsStars();
     void pasteIntoAddressBox_data();
     void pasteIntoAddressBox();
     void ttrsKeyRules_data();
@@ -110,6 +111,13 @@ void TestTVelkinInput::fullBoxWithCaretInsideKeepsFocus() {
     QTest::keyClick(box, '3');
     QCOMPARE(box->text(), QString("312"));
     QCOMPARE(QApplication::focusWidget(), box);
+}
+
+void TestTVelkinInput::passwordShowsStars() {
+    auto* password = Control<QLineEdit>(*window_, "edtSQLPassword");
+    QTest::keyClicks(password, "pw 1");
+    QCOMPARE(password->text(), QString("pw 1"));
+    QCOMPARE(password->displayText(), QString("****"));
 }
 
 void TestTVelkinInput::pasteIntoAddressBox_data() {
