@@ -92,6 +92,10 @@ public:
 
 private:
     friend class Recordset;
+    /// Browse information (base table and column of result columns) on or off for
+    /// the statements that follow; sent only when it changes.
+    void setBrowseInformation(bool on);
+    std::shared_ptr<detail::ConnectionLink> link() const;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -192,6 +192,8 @@ private:
     friend class TADOCommand;
     struct Impl;
     std::unique_ptr<Impl> d;
+    void openWithCount(const WideString& source, TADOConnection& connection,
+                       CommandType commandType, int64_t* recordsAffected);
 };
 
 } // namespace ado

@@ -1,0 +1,171 @@
+#include "data/ado/Connection.h"
+
+#include "data/ado/ConnectionString.h"
+#include "data/ado/RecordsetImpl.h"
+#include "data/odbc/Connection.h"
+
+#include <algorithm>
+#include <map>
+
+namespace ado {
+
+struct TADOConnection::Impl {
+    WideString connectionString;
+    int connectionTimeout = 15;
+    int commandTimeout = 30;
+    std::unique_ptr<odbc::Connection> odbc;
+    std::shared_ptr<detail::ConnectionLink> link = std::make_shared<detail::ConnectionLink>();
+    std::vector<std::unique_ptr<ConnectionComponent>> components;
+    std::map<int, ConnectChangeHandler> clients;
+    int nextToken = 1;
+    bool browseInformation = false;
+
+    void notify(TADOConnection& self, bool connecting) {
+        // A handler may unregister itself (or others) while being told.
+        const auto snapshot = clients;
+        for (const auto& [token, handler] : snapshot)
+            if (clients.count(token))
+                handler(self, connecting);
+    }
+};
+
+TADOConnection::TADOConnection() : d(std::make_unique<Impl>()) {
+    d->link->owner = this;
+}
+
+TADOConnection::~TADOConnection() {
+    d->link->owner = nullptr;
+    try {
+        Close();
+    } catch (...) {
+        // A failing disconnect at destruction has nobody to tell.
+    }
+    while (!d->components.empty())
+        d->components.pop_back();
+}
+
+const WideString& TADOConnection::ConnectionString() const {
+    return d->connectionString;
+}
+
+void TADOConnection::setConnectionString(const WideString& text) {
+    if (Connected())
+        throw AdoError("Operation is not allowed when the object is open.");
+    d->connectionString = text;
+}
+
+int TADOConnection::ConnectionTimeout() const {
+    return d->connectionTimeout;
+}
+void TADOConnection::setConnectionTimeout(int seconds) {
+    d->connectionTimeout = seconds;
+}
+int TADOConnection::CommandTimeout() const {
+    return d->commandTimeout;
+}
+void TADOConnection::setCommandTimeout(int seconds) {
+    d->commandTimeout = seconds;
+}
+
+void TADOConnection::Open() {
+    if (Connected())
+        return;
+    WideString odbcText;
+    try {
+        odbcText = OdbcConnectionStringFor(d->connectionString);
+    } catch (const ConnectionStringError& e) {
+        throw AdoError(e.what());
+    }
+    auto connection = std::make_unique<odbc::Connection>();
+    connection->connect(odbcText, d->connectionTimeout);
+    // Long values must arrive whole, not cut at the session's default text size.
+    connection->execute(u"SET TEXTSIZE 2147483647", d->commandTimeout);
+    d->odbc = std::move(connection);
+    d->browseInformation = false;
+    d->notify(*this, true);
+}
+
+void TADOConnection::Close() {
+    if (!d->odbc)
+        return;
+    auto connection = std::move(d->odbc);
+    connection->disconnect();
+    connection.reset();
+    d->notify(*this, false);
+}
+
+bool TADOConnection::Connected() const {
+    return d->odbc && d->odbc->connected();
+}
+
+void TADOConnection::setConnected(bool connected) {
+    if (connected)
+        Open();
+    else
+        Close();
+}
+
+ObjectState TADOConnection::State() const {
+    return Connected() ? ObjectState::Open : ObjectState::Closed;
+}
+
+odbc::Connection& TADOConnection::odbcConnection() {
+    if (!Connected())
+        throw AdoError("Operation is not allowed when the object is closed.");
+    return *d->odbc;
+}
+
+std::shared_ptr<Recordset> TADOConnection::Execute(const WideString& commandText,
+                                                   int64_t* recordsAffected) {
+    auto rs = std::make_shared<Recordset>();
+    rs->commandTimeout = d->commandTimeout;
+    rs->lockType = LockType::ReadOnly;
+    rs->openWithCount(commandText, *this, CommandType::Text, recordsAffected);
+    return rs;
+}
+
+std::shared_ptr<detail::ConnectionLink> TADOConnection::link() const {
+    return d->link;
+}
+
+void TADOConnection::setBrowseInformation(bool on) {
+    if (d->browseInformation == on)
+        return;
+    odbcConnection().execute(on ? u"SET NO_BROWSETABLE ON" : u"SET NO_BROWSETABLE OFF",
+                             d->commandTimeout);
+    d->browseInformation = on;
+}
+
+ConnectionComponent*
+TADOConnection::InsertComponent(std::unique_ptr<ConnectionComponent> component) {
+    d->components.push_back(std::move(component));
+    return d->components.back().get();
+}
+
+void TADOConnection::RemoveComponent(ConnectionComponent* component) {
+    auto it = std::find_if(d->components.begin(), d->components.end(),
+                           [&](const auto& c) { return c.get() == component; });
+    if (it == d->components.end())
+        return;
+    auto owned = std::move(*it);
+    d->components.erase(it);
+}
+
+std::vector<ConnectionComponent*> TADOConnection::Components() const {
+    std::vector<ConnectionComponent*> out;
+    for (const auto& c : d->components)
+        out.push_back(c.get());
+    return out;
+}
+
+int TADOConnection::RegisterClient(ConnectChangeHandler handler) {
+    const int token = d->nextToken++;
+    d->clients.emplace(token, std::move(handler));
+    return token;
+}
+
+void TADOConnection::UnRegisterClient(int token) {
+    d->clients.erase(token);
+}
+
+} // namespace ado

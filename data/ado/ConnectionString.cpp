@@ -1,0 +1,206 @@
+#include "data/ado/ConnectionString.h"
+
+#include "data/ado/Recordset.h"
+
+#include <algorithm>
+
+namespace ado {
+namespace {
+
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+WideString trimmed(const WideString& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+char16_t upper(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+}
+
+bool sameKey(const WideString& a, const WideString& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return upper(x) == upper(y); });
+}
+
+} // namespace
+
+ConnectionString ConnectionString::parse(const WideString& text) {
+    ConnectionString result;
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        // Key: up to '='; a doubled '=' stands for one inside the key.
+        WideString key;
+        while (i < n && text[i] != u';') {
+            if (text[i] == u'=') {
+                if (i + 1 < n && text[i + 1] == u'=') {
+                    key += u'=';
+                    i += 2;
+                    continue;
+                }
+                break;
+            }
+            key += text[i++];
+        }
+        if (i >= n || text[i] == u';') {
+            // A segment without '=' carries nothing; blank ones separate nothing.
+            if (!trimmed(key).empty())
+                throw ConnectionStringError("Format of the initialization string does not "
+                                            "conform to the OLE DB specification.");
+            ++i;
+            continue;
+        }
+        ++i; // '='
+        while (i < n && isBlank(text[i]))
+            ++i;
+        WideString value;
+        if (i < n && (text[i] == u'"' || text[i] == u'\'')) {
+            const char16_t quote = text[i++];
+            bool closed = false;
+            while (i < n) {
+                if (text[i] == quote) {
+                    if (i + 1 < n && text[i + 1] == quote) {
+                        value += quote;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                value += text[i++];
+            }
+            while (i < n && isBlank(text[i]))
+                ++i;
+            if (!closed || (i < n && text[i] != u';'))
+                throw ConnectionStringError("Format of the initialization string does not "
+                                            "conform to the OLE DB specification.");
+        } else {
+            while (i < n && text[i] != u';')
+                value += text[i++];
+            value = trimmed(value);
+        }
+        ++i; // ';' or end
+        result.set(trimmed(key), value);
+    }
+    return result;
+}
+
+WideString ConnectionString::value(const WideString& key) const {
+    for (auto it = pairs_.rbegin(); it != pairs_.rend(); ++it)
+        if (sameKey(it->first, key))
+            return it->second;
+    return {};
+}
+
+bool ConnectionString::contains(const WideString& key) const {
+    return std::any_of(pairs_.begin(), pairs_.end(),
+                       [&](const auto& p) { return sameKey(p.first, key); });
+}
+
+void ConnectionString::set(const WideString& key, const WideString& value) {
+    for (auto& p : pairs_)
+        if (sameKey(p.first, key)) {
+            p.second = value;
+            return;
+        }
+    pairs_.emplace_back(key, value);
+}
+
+WideString ConnectionString::quoteValue(const WideString& value) {
+    const bool hasDouble = value.find(u'"') != WideString::npos;
+    const bool hasSingle = value.find(u'\'') != WideString::npos;
+    const bool needs = hasDouble || hasSingle || value.find(u';') != WideString::npos ||
+                       value.find(u'=') != WideString::npos ||
+                       (!value.empty() && (isBlank(value.front()) || isBlank(value.back())));
+    if (!needs)
+        return value;
+    const char16_t quote = (hasDouble && !hasSingle) ? u'\'' : u'"';
+    WideString out(1, quote);
+    for (char16_t c : value) {
+        out += c;
+        if (c == quote)
+            out += c;
+    }
+    out += quote;
+    return out;
+}
+
+WideString ConnectionString::toString() const {
+    WideString out;
+    for (const auto& [key, value] : pairs_) {
+        if (!out.empty())
+            out += u';';
+        for (char16_t c : key) {
+            out += c;
+            if (c == u'=')
+                out += c;
+        }
+        out += u'=';
+        out += quoteValue(value);
+    }
+    return out;
+}
+
+namespace {
+
+// ODBC attribute values go in braces when they could be misread.
+WideString odbcValue(const WideString& v) {
+    const bool needs = v.find_first_of(u";{}") != WideString::npos ||
+                       (!v.empty() && (isBlank(v.front()) || isBlank(v.back())));
+    if (!needs)
+        return v;
+    WideString out = u"{";
+    for (char16_t c : v) {
+        out += c;
+        if (c == u'}')
+            out += c;
+    }
+    return out + u"}";
+}
+
+WideString firstOf(const ConnectionString& cs, std::initializer_list<const char16_t*> keys) {
+    for (const char16_t* k : keys)
+        if (cs.contains(k))
+            return cs.value(k);
+    return {};
+}
+
+} // namespace
+
+WideString OdbcConnectionStringFor(const WideString& oleDbConnectionString) {
+    const ConnectionString cs = ConnectionString::parse(oleDbConnectionString);
+    const WideString provider = cs.value(u"Provider");
+    if (!sameKey(provider, u"SQLOLEDB") && !sameKey(provider, u"SQLOLEDB.1"))
+        throw AdoError("Provider cannot be found. It may not be properly installed.");
+
+    WideString source = firstOf(cs, {u"Data Source", u"Server", u"Address", u"Addr"});
+    WideString host = source, port;
+    if (const size_t comma = source.find(u','); comma != WideString::npos) {
+        host = trimmed(source.substr(0, comma));
+        port = trimmed(source.substr(comma + 1));
+    }
+    if (port.empty())
+        port = u"1433";
+    if (host.empty() || sameKey(host, u"(local)") || host == u".")
+        host = u"127.0.0.1";
+
+    WideString out = u"DRIVER={FreeTDS};SERVER=" + odbcValue(host) + u";PORT=" + odbcValue(port);
+    const WideString database = firstOf(cs, {u"Initial Catalog", u"Database"});
+    if (!database.empty())
+        out += u";DATABASE=" + odbcValue(database);
+    out += u";UID=" + odbcValue(firstOf(cs, {u"User ID", u"UID", u"User"}));
+    out += u";PWD=" + odbcValue(firstOf(cs, {u"Password", u"PWD"}));
+    out += u";TDS_Version=7.4;ClientCharset=UTF-8";
+    return out;
+}
+
+} // namespace ado

@@ -1,0 +1,92 @@
+#include "data/odbc/Connection.h"
+
+#include "data/odbc/Environment.h"
+#include "data/odbc/Error.h"
+#include "data/odbc/Statement.h"
+#include "data/odbc/Wide.h"
+
+#include <sqlext.h>
+
+namespace odbc {
+
+Connection::Connection() {
+    SQLHENV env = Environment::instance().handle();
+    check(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc_), SQL_HANDLE_ENV, env, "SQLAllocHandle");
+}
+
+Connection::~Connection() {
+    disconnect();
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+}
+
+void Connection::connect(const WideString& connectionString, int loginTimeoutSeconds) {
+    disconnect();
+    const auto timeout = static_cast<SQLULEN>(loginTimeoutSeconds < 0 ? 0 : loginTimeoutSeconds);
+    check(
+        SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0),
+        SQL_HANDLE_DBC, dbc_, "SQLSetConnectAttr");
+    // The driver also waits on every reply with this; it must not be left unbounded
+    // while logging in, or a silent server hangs the caller.
+    SQLSetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
+    SQLSMALLINT outLength = 0;
+    check(SQLDriverConnectW(dbc_, nullptr, sqlw(connectionString),
+                            static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0,
+                            &outLength, SQL_DRIVER_NOPROMPT),
+          SQL_HANDLE_DBC, dbc_, "SQLDriverConnect");
+    connected_ = true;
+    // Once logged in, statements are bounded by their own query time-out.
+    SQLSetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(0), 0);
+}
+
+void Connection::disconnect() {
+    if (!connected_)
+        return;
+    connected_ = false;
+    if (!SQL_SUCCEEDED(SQLDisconnect(dbc_))) {
+        // An open transaction refuses the disconnect; drop it.
+        SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+        SQLDisconnect(dbc_);
+    }
+}
+
+bool Connection::dead() const {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!connected_)
+        return true;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)))
+        return false;
+    return dead == SQL_CD_TRUE;
+}
+
+void Connection::execute(const WideString& sql, int queryTimeoutSeconds) {
+    Statement st(*this);
+    st.setQueryTimeout(queryTimeoutSeconds);
+    st.execute(sql);
+    while (st.moreResults()) {
+    }
+}
+
+void Connection::setAutocommit(bool on) {
+    check(SQLSetConnectAttrW(
+              dbc_, SQL_ATTR_AUTOCOMMIT,
+              reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0),
+          SQL_HANDLE_DBC, dbc_, "SQLSetConnectAttr");
+}
+
+void Connection::commit() {
+    check(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_HANDLE_DBC, dbc_, "SQLEndTran");
+}
+
+void Connection::rollback() {
+    check(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK), SQL_HANDLE_DBC, dbc_, "SQLEndTran");
+}
+
+WideString Connection::currentCatalog() const {
+    SQLWCHAR buf[260] = {};
+    SQLINTEGER length = 0;
+    check(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &length),
+          SQL_HANDLE_DBC, dbc_, "SQLGetConnectAttr");
+    return fromSqlw(buf, std::min<size_t>(static_cast<size_t>(length) / sizeof(SQLWCHAR), 259));
+}
+
+} // namespace odbc
