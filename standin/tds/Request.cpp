@@ -1,0 +1,114 @@
+#include "standin/tds/Request.h"
+
+#include "standin/tds/ByteReader.h"
+#include "standin/tds/TypeInfo.h"
+
+namespace standin::tds {
+
+namespace {
+constexpr uint16_t kProcIdMarker = 0xFFFF;
+constexpr uint8_t kBatchSeparator = 0xFF;
+constexpr uint8_t kOldBatchSeparator = 0x80;
+constexpr uint8_t kByRefValue = 0x01;
+} // namespace
+
+std::span<const uint8_t> skipAllHeaders(std::span<const uint8_t> payload) {
+    ByteReader r(payload);
+    const uint32_t total = r.u32();
+    if (total < 4 || total > payload.size())
+        throw ProtocolError("ALL_HEADERS length disagrees with the message");
+    // Each header states its own length; check they tile the block exactly.
+    size_t at = 4;
+    while (at < total) {
+        ByteReader h(payload.subspan(at, total - at));
+        const uint32_t length = h.u32();
+        if (length < 6 || length > total - at)
+            throw ProtocolError("bad header in ALL_HEADERS");
+        at += length;
+    }
+    return payload.subspan(total);
+}
+
+std::u16string parseSqlBatch(std::span<const uint8_t> payload) {
+    const auto text = skipAllHeaders(payload);
+    if (text.size() % 2 != 0)
+        throw ProtocolError("SQL batch text has an odd byte count");
+    ByteReader r(text);
+    return r.utf16(text.size() / 2);
+}
+
+std::u16string_view procedureForId(uint16_t procId) {
+    static constexpr std::u16string_view kNames[] = {
+        u"",
+        u"sp_cursor",
+        u"sp_cursoropen",
+        u"sp_cursorprepare",
+        u"sp_cursorexecute",
+        u"sp_cursorprepexec",
+        u"sp_cursorunprepare",
+        u"sp_cursorfetch",
+        u"sp_cursoroption",
+        u"sp_cursorclose",
+        u"sp_executesql",
+        u"sp_prepare",
+        u"sp_execute",
+        u"sp_prepexec",
+        u"sp_prepexecrpc",
+        u"sp_unprepare",
+    };
+    return procId < std::size(kNames) ? kNames[procId] : std::u16string_view();
+}
+
+std::vector<RpcCall> parseRpc(std::span<const uint8_t> payload) {
+    ByteReader r(skipAllHeaders(payload));
+    std::vector<RpcCall> calls;
+    for (;;) {
+        RpcCall call;
+        const uint16_t nameLength = r.u16();
+        if (nameLength == kProcIdMarker) {
+            call.procId = r.u16();
+            call.procedure = std::u16string(procedureForId(call.procId));
+        } else {
+            if (nameLength == 0)
+                throw ProtocolError("RPC without a procedure name");
+            call.procedure = r.utf16(nameLength);
+        }
+        r.u16(); // option flags
+        while (!r.atEnd() && r.peek() != kBatchSeparator && r.peek() != kOldBatchSeparator) {
+            Param param;
+            param.name = r.bVarchar();
+            param.output = (r.u8() & kByRefValue) != 0;
+            readParameter(r, param);
+            call.params.push_back(std::move(param));
+        }
+        // Moving a Param may move its text out from under the value's view.
+        for (auto& param : call.params)
+            rebindParameterValue(param);
+        calls.push_back(std::move(call));
+        if (r.atEnd())
+            return calls;
+        r.u8();
+        if (r.atEnd())
+            return calls;
+    }
+}
+
+TransactionRequest parseTransactionRequest(std::span<const uint8_t> payload) {
+    // Clients differ on whether ALL_HEADERS precedes the request; a leading
+    // length that fits the message says it does.
+    const uint32_t lead = payload.size() >= 4 ? ByteReader(payload).u32() : 0;
+    const bool hasHeaders = lead >= 4 && lead <= payload.size();
+    ByteReader r(hasHeaders ? skipAllHeaders(payload) : payload);
+    switch (r.u16()) {
+    case 5:
+        return TransactionRequest::Begin;
+    case 7:
+        return TransactionRequest::Commit;
+    case 8:
+        return TransactionRequest::Rollback;
+    default:
+        return TransactionRequest::Other;
+    }
+}
+
+} // namespace standin::tds
