@@ -59,6 +59,7 @@ void TDataSource::DataEvent(TDataEvent event, intptr_t info) {
     }
     if (event == deDisabledStateChange) {
         // Controls are held back: links learn only whether the dataset is still open.
+        FState = FEnabled && FDataSet && FDataSet->Active() ? FDataSet->State() : dsInactive;
         NotifyLinks(deDisabledStateChange, info);
         return;
     }
