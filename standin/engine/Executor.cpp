@@ -146,6 +146,9 @@ TranslateContext Executor::context() {
 }
 
 void Executor::done(std::optional<int64_t> rowCount) {
+    if (!rowCount)
+        session_.rowCount = 0; // statements that count nothing reset @@ROWCOUNT
+
     sink_.statementDone(session_.noCount ? std::nullopt : rowCount, false);
 }
 
@@ -525,7 +528,7 @@ namespace {
 
 /// SQL Server's error for a SQLite failure text, in the light of the statement.
 SqlError mapError(const SqlError& e, const DmlTarget& target, const std::string& database,
-                  sqlite3* db, const std::string& duplicateValues) {
+                  sqlite3* db, const std::string& duplicateValues, const std::string& lastToken) {
     if (e.number() != 50000)
         return e;
     std::string text = e.what();
@@ -557,7 +560,7 @@ SqlError mapError(const SqlError& e, const DmlTarget& target, const std::string&
         return syntaxError(near);
     }
     if (text == "incomplete input")
-        return syntaxError(target.table.empty() ? "" : target.table);
+        return syntaxError(lastToken);
     if (startsWith(text, "NOT NULL constraint failed: ")) {
         std::string ref = after("NOT NULL constraint failed: ");
         std::string table = ref.substr(0, ref.find('.'));
@@ -679,7 +682,7 @@ void Executor::runQuery(TokenSpan t, const Bindings* bindings) {
         if (rc != SQLITE_OK) {
             sqlite3_finalize(st);
             throw mapError(SqlError(50000, sqlite3_errmsg(db)), target, session_.database().name,
-                           db, "");
+                           db, "", t.back().text);
         }
         return st;
     };
@@ -745,7 +748,8 @@ void Executor::runQuery(TokenSpan t, const Bindings* bindings) {
         if (message.find("UNIQUE constraint") != std::string::npos ||
             message.find("PRIMARY KEY constraint") != std::string::npos)
             values = duplicateValues();
-        throw mapError(SqlError(50000, message), target, session_.database().name, db, values);
+        throw mapError(SqlError(50000, message), target, session_.database().name, db, values,
+                       t.back().text);
     };
     if (sqlite3_column_count(p.st) > 0) {
         bool hasRow = step();
@@ -761,7 +765,7 @@ void Executor::runQuery(TokenSpan t, const Bindings* bindings) {
         try {
             rows = streamRows(p.st, hasRow, meta, sink_);
         } catch (const SqlError& e) {
-            throw mapError(e, target, session_.database().name, db, "");
+            throw mapError(e, target, session_.database().name, db, "", t.back().text);
         }
         if (rows < 0)
             throw Cancelled{};

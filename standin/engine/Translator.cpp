@@ -242,6 +242,10 @@ private:
                 emit("count");
                 return i;
             }
+            if (tok.isWord("ISNULL")) { // an operator keyword in SQLite
+                emit("ifnull");
+                return i;
+            }
             emit(tok.text);
             return i;
         }
@@ -417,6 +421,12 @@ std::vector<TokenSpan> splitBatch(const std::vector<Token>& tokens) {
         kind.clear();
         seenSet = seenSelect = seenValues = view = false;
     };
+    // CREATE VIEW takes the rest of the batch, as the server requires it to.
+    auto begin = [&](size_t i) {
+        kind = upperAscii(tokens[i].text);
+        view = (kind == "CREATE" || kind == "ALTER") && i + 1 < tokens.size() &&
+               tokens[i + 1].isWord("VIEW");
+    };
     for (size_t i = 0; i < tokens.size(); ++i) {
         const Token& t = tokens[i];
         if (t.isSymbol("(")) {
@@ -434,12 +444,7 @@ std::vector<TokenSpan> splitBatch(const std::vector<Token>& tokens) {
             continue;
         }
         if (i == start) {
-            kind = upperAscii(t.text);
-            if (kind == "CREATE" || kind == "ALTER") {
-                size_t k = i + 1;
-                if (k < tokens.size() && tokens[k].isWord("VIEW"))
-                    view = true;
-            }
+            begin(i);
             continue;
         }
         if (depth == 0 && kind == "INSERT" && t.isWord("VALUES"))
@@ -463,7 +468,7 @@ std::vector<TokenSpan> splitBatch(const std::vector<Token>& tokens) {
             continue;
         }
         finish(i);
-        kind = word;
+        begin(i);
     }
     finish(tokens.size());
     return out;

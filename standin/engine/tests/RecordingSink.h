@@ -2,7 +2,8 @@
 // A ResultSink for engine tests: keeps every result set, message, completion,
 // database change, return status and output value, with the values copied out
 // of the views the engine lends. `cancelAfterRows` turns cancelled() on once
-// that many rows have arrived, as an ATTENTION would.
+// that many rows have arrived, and `cancelAfterPolls` after that many polls,
+// as an ATTENTION would.
 #include "standin/engine/EngineApi.h"
 
 #include <QByteArray>
@@ -42,7 +43,9 @@ public:
             returnValues.push_back(*i);
     }
     bool cancelled() const override {
-        return cancelRequested || (cancelAfterRows >= 0 && rowsSeen >= cancelAfterRows);
+        ++polls;
+        return cancelRequested || (cancelAfterRows >= 0 && rowsSeen >= cancelAfterRows) ||
+               (cancelAfterPolls >= 0 && polls > cancelAfterPolls);
     }
 
     /// Error messages only.
@@ -66,6 +69,8 @@ public:
     int64_t cancelAfterRows = -1;
     std::atomic<bool> cancelRequested{false};
     int64_t rowsSeen = 0;
+    int64_t cancelAfterPolls = -1;
+    mutable int64_t polls = 0;
 };
 
 /// A cell's value as text: numbers in decimal, decimals with their scale,
