@@ -66,4 +66,44 @@ Login7 parseLogin7(std::span<const uint8_t> payload) {
     return login;
 }
 
+std::vector<uint8_t> buildLogin7(const Login7& login) {
+    std::vector<uint8_t> out(kFixedPartSize, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    auto put16 = [&](size_t at, size_t v) {
+        out[at] = static_cast<uint8_t>(v);
+        out[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    put32(4, login.tdsVersion != 0 ? login.tdsVersion : 0x74000004);
+    put32(8, login.packetSize);
+    out[24] = 0xE0; // OptionFlags1: USE_DB, INIT_DB_FATAL, SET_LANG
+    out[25] = 0x03; // OptionFlags2: ODBC, INIT_LANG_FATAL
+    auto append = [&](size_t at, const std::vector<uint8_t>& bytes) {
+        put16(at, out.size());
+        put16(at + 2, bytes.size() / 2);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    };
+    auto utf16 = [](std::u16string_view s) {
+        std::vector<uint8_t> b;
+        for (char16_t c : s) {
+            b.push_back(static_cast<uint8_t>(c));
+            b.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        return b;
+    };
+    append(kHostName, utf16(login.hostName));
+    append(kUserName, utf16(login.userName));
+    append(kPassword, obfuscatePassword(login.password));
+    append(kAppName, utf16(login.appName));
+    append(kDatabase, utf16(login.database));
+    // The remaining (offset, length) pairs point at the end, empty.
+    for (size_t at :
+         {size_t{52}, size_t{56}, size_t{60}, size_t{64}, size_t{78}, size_t{82}, size_t{86}})
+        put16(at, out.size());
+    put32(0, static_cast<uint32_t>(out.size()));
+    return out;
+}
+
 } // namespace standin::tds

@@ -24,6 +24,10 @@ struct Login7 {
 /// Parses a LOGIN7 payload; throws ProtocolError when malformed.
 Login7 parseLogin7(std::span<const uint8_t> payload);
 
+/// A LOGIN7 payload for `login` (for clients and tests): TDS 7.4, the given
+/// packet size, no FeatureExt.
+std::vector<uint8_t> buildLogin7(const Login7& login);
+
 /// Undoes the LOGIN7 password obfuscation on UTF-16LE bytes.
 std::u16string deobfuscatePassword(std::span<const uint8_t> bytes);
 

@@ -37,6 +37,17 @@ std::u16string parseSqlBatch(std::span<const uint8_t> payload) {
     return r.utf16(text.size() / 2);
 }
 
+std::vector<uint8_t> buildSqlBatch(std::u16string_view sql) {
+    // ALL_HEADERS: total length 22, one transaction descriptor header of 18
+    // bytes (type 2, descriptor 0, one outstanding request).
+    std::vector<uint8_t> out = {22, 0, 0, 0, 18, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+    for (char16_t c : sql) {
+        out.push_back(static_cast<uint8_t>(c));
+        out.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    return out;
+}
+
 std::u16string_view procedureForId(uint16_t procId) {
     static constexpr std::u16string_view kNames[] = {
         u"",

@@ -20,6 +20,10 @@ std::span<const uint8_t> skipAllHeaders(std::span<const uint8_t> payload);
 /// A SQL_BATCH message's statement text.
 std::u16string parseSqlBatch(std::span<const uint8_t> payload);
 
+/// A SQL_BATCH payload for `sql` with an ALL_HEADERS block naming no transaction
+/// (for clients and tests).
+std::vector<uint8_t> buildSqlBatch(std::u16string_view sql);
+
 struct RpcCall {
     std::u16string procedure; ///< by name, or the well-known name of its ProcID
     uint16_t procId = 0;      ///< 0 when called by name
