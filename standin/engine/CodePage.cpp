@@ -44,6 +44,8 @@ UConverter* converterFor(uint16_t codePage) {
     ConverterPtr conv(ucnv_open(name, &status));
     if (U_FAILURE(status))
         throw std::runtime_error("no converter for code page " + std::to_string(codePage));
+    // The server writes '?' for a character its code page lacks.
+    ucnv_setSubstChars(conv.get(), "?", 1, &status);
     return cache.emplace(codePage, std::move(conv)).first->second.get();
 }
 

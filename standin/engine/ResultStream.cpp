@@ -35,6 +35,11 @@ void civilFromDays(int64_t z, int& y, unsigned& m, unsigned& d) {
 
 const int64_t kDays1900 = daysFromCivil(1900, 1, 1);
 
+const double kPowersOfTen[39] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19,
+                                 1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29,
+                                 1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38};
+
 bool parseGuid(std::string_view text, GuidValue& out) {
     std::string hex;
     for (char c : text)
@@ -311,7 +316,8 @@ int64_t streamRows(sqlite3_stmt* st, bool hasRow, const ResultMeta& meta, Result
                     d.unscaled = v;
                 } else if (storage == SQLITE_FLOAT) {
                     double v = sqlite3_column_double(st, i);
-                    d.unscaled = __int128(std::llround(v * std::pow(10.0, c.scale)));
+                    const double scaled = std::round(v * kPowersOfTen[c.scale % 39]);
+                    d.unscaled = std::fabs(scaled) < 1e38 ? __int128(scaled) : 0;
                 } else {
                     auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
                     __int128 v = 0;

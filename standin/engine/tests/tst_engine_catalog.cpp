@@ -321,6 +321,35 @@ private slots:
         QVERIFY2(s->text(0, 0, 0).toInt() >= minimumRows, qPrintable(s->text(0, 0, 0)));
     }
 
+    void dataDirectoryKeepsDatabases() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        EngineOptions options;
+        options.dataDir = dir.path().toStdString();
+        {
+            auto engine = createEngine(options);
+            RecordingSink login;
+            auto session = engine->login(u"sa", u"velkin", u"", login);
+            RecordingSink s;
+            engine->executeBatch(*session,
+                                 u"CREATE DATABASE Kept COLLATE Chinese_PRC_CI_AS USE Kept "
+                                 u"CREATE TABLE T (id int PRIMARY KEY, v nvarchar(10) DEFAULT "
+                                 u"(N'x')) INSERT INTO T (id) VALUES (1)",
+                                 s);
+            QCOMPARE(s.firstError(), QString());
+        }
+        auto engine = createEngine(options);
+        RecordingSink login;
+        auto session = engine->login(u"sa", u"velkin", u"Kept", login);
+        QVERIFY(session);
+        QCOMPARE(login.lastCollation.codePage, uint16_t(936));
+        RecordingSink s;
+        engine->executeBatch(*session, u"SELECT id, v FROM T EXEC sp_pkeys T", s);
+        QCOMPARE(s.firstError(), QString());
+        QCOMPARE(s.text(0, 0, 1), QString("x"));
+        QCOMPARE(s.text(1, 0, 3), QString("id"));
+    }
+
     void ttrsFilterQueries_data() {
         QTest::addColumn<QString>("query");
         QTest::newRow("equality and LIKE")
