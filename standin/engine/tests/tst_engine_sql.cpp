@@ -168,6 +168,9 @@ private slots:
         QTest::newRow("null") << "int"
                               << "NULL"
                               << "NULL";
+        QTest::newRow("code page lacks it") << "varchar(5)"
+                                            << "N'a台'"
+                                            << "a?";
         QTest::newRow("concatenation") << "varchar(20)"
                                        << "'ab' + 'cd'"
                                        << "abcd";
