@@ -11,6 +11,7 @@
 #include "standin/tds/Utf.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <sys/socket.h>
@@ -418,24 +419,25 @@ void Connection::rpc(const Message& message) {
 void Connection::transaction(const Message& message) {
     ReplySink sink(*this, false);
     const auto request = parseTransactionRequest(message.payload);
-    uint8_t bytes[8];
-    auto descriptorBytes = [&](uint64_t d) {
-        for (int i = 0; i < 8; ++i)
+    auto descriptorBytes = [](uint64_t d) {
+        std::array<uint8_t, 8> bytes;
+        for (size_t i = 0; i < 8; ++i)
             bytes[i] = static_cast<uint8_t>(d >> (8 * i));
-        return std::span<const uint8_t>(bytes, 8);
+        return bytes;
+    };
+    auto begin = [&] {
+        const uint64_t d = engine_.beginTransaction(*session_);
+        transactionDescriptor_ = d != 0 ? d : nextDescriptor_++;
+        tokens_->envChangeBytes(EnvBeginTransaction, descriptorBytes(transactionDescriptor_), {});
     };
     try {
-        switch (request) {
-        case TransactionRequest::Begin: {
-            const uint64_t d = engine_.beginTransaction(*session_);
-            transactionDescriptor_ = d != 0 ? d : nextDescriptor_++;
-            tokens_->envChangeBytes(EnvBeginTransaction, descriptorBytes(transactionDescriptor_),
-                                    {});
+        switch (request.kind) {
+        case TransactionKind::Begin:
+            begin();
             break;
-        }
-        case TransactionRequest::Commit:
-        case TransactionRequest::Rollback: {
-            const bool commit = request == TransactionRequest::Commit;
+        case TransactionKind::Commit:
+        case TransactionKind::Rollback: {
+            const bool commit = request.kind == TransactionKind::Commit;
             if (commit)
                 engine_.commitTransaction(*session_, sink);
             else
@@ -446,9 +448,11 @@ void Connection::transaction(const Message& message) {
                                         descriptorBytes(transactionDescriptor_));
                 transactionDescriptor_ = 0;
             }
+            if (request.beginNext)
+                begin();
             break;
         }
-        case TransactionRequest::Other:
+        case TransactionKind::Other:
             sink.fail(u"The transaction manager request is not supported.");
             break;
         }

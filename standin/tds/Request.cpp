@@ -110,16 +110,20 @@ TransactionRequest parseTransactionRequest(std::span<const uint8_t> payload) {
     const uint32_t lead = payload.size() >= 4 ? ByteReader(payload).u32() : 0;
     const bool hasHeaders = lead >= 4 && lead <= payload.size();
     ByteReader r(hasHeaders ? skipAllHeaders(payload) : payload);
-    switch (r.u16()) {
-    case 5:
-        return TransactionRequest::Begin;
-    case 7:
-        return TransactionRequest::Commit;
-    case 8:
-        return TransactionRequest::Rollback;
-    default:
-        return TransactionRequest::Other;
+    TransactionRequest request;
+    const uint16_t type = r.u16();
+    if (type == 5) {
+        request.kind = TransactionKind::Begin;
+    } else if (type == 7 || type == 8) {
+        request.kind = type == 7 ? TransactionKind::Commit : TransactionKind::Rollback;
+        // A transaction name, then the flag that begins the next transaction
+        // (both optional in the shortest form).
+        if (!r.atEnd())
+            r.bVarchar();
+        if (!r.atEnd())
+            request.beginNext = (r.u8() & 0x01) != 0;
     }
+    return request;
 }
 
 } // namespace standin::tds

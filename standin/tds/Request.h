@@ -36,9 +36,16 @@ std::u16string_view procedureForId(uint16_t procId);
 /// The calls of an RPC message (usually one).
 std::vector<RpcCall> parseRpc(std::span<const uint8_t> payload);
 
-enum class TransactionRequest { Begin, Commit, Rollback, Other };
+enum class TransactionKind { Begin, Commit, Rollback, Other };
 
-/// The kind of a TRANS_MGR request.
+struct TransactionRequest {
+    TransactionKind kind = TransactionKind::Other;
+    /// Commit or rollback asks for a new transaction to begin at once (the
+    /// driver's way of staying in manual-commit mode).
+    bool beginNext = false;
+};
+
+/// Decodes a TRANS_MGR request.
 TransactionRequest parseTransactionRequest(std::span<const uint8_t> payload);
 
 } // namespace standin::tds

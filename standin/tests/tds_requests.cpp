@@ -310,20 +310,24 @@ void TdsRequests::unsupportedParameterType() {
 void TdsRequests::transactionRequests_data() {
     QTest::addColumn<Bytes>("payload");
     QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("beginNext");
 
-    QTest::newRow("begin, headers") << withHeaders(hex("0500 00")) << 0;
-    QTest::newRow("commit, headers") << withHeaders(hex("0700 00 00")) << 1;
-    QTest::newRow("rollback, headers") << withHeaders(hex("0800 00 00")) << 2;
-    QTest::newRow("begin, bare") << hex("05000000") << 0;
-    QTest::newRow("commit, bare") << hex("070000010000") << 1;
-    QTest::newRow("rollback, bare") << hex("080000010000") << 2;
-    QTest::newRow("other") << hex("0600") << 3;
+    QTest::newRow("begin, headers") << withHeaders(hex("0500 00 00")) << 0 << false;
+    QTest::newRow("commit, headers") << withHeaders(hex("0700 00 00")) << 1 << false;
+    QTest::newRow("rollback and begin, headers") << withHeaders(hex("0800 00 01 00")) << 2 << true;
+    QTest::newRow("begin, bare") << hex("05000000") << 0 << false;
+    QTest::newRow("commit and begin, bare") << hex("070000010000") << 1 << true;
+    QTest::newRow("rollback, shortest") << hex("0800") << 2 << false;
+    QTest::newRow("other") << hex("0600") << 3 << false;
 }
 
 void TdsRequests::transactionRequests() {
     QFETCH(Bytes, payload);
     QFETCH(int, kind);
-    QCOMPARE(static_cast<int>(parseTransactionRequest(payload)), kind);
+    QFETCH(bool, beginNext);
+    const auto request = parseTransactionRequest(payload);
+    QCOMPARE(static_cast<int>(request.kind), kind);
+    QCOMPARE(request.beginNext, beginNext);
 }
 
 QTEST_GUILESS_MAIN(TdsRequests)
