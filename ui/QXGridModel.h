@@ -1,0 +1,51 @@
+#pragma once
+// The two adapters between a TQXDBGrid and its dataset: a data link that
+// hears what the dataset did, and a table model whose shape is the dataset's
+// (one row per record, one column per visible field). The model holds no
+// values: its counts are cached only so that Qt sees each change of shape as
+// one reset, and every cell is read from the dataset when it is painted.
+#include "data/db/DataSource.h"
+
+#include <QAbstractTableModel>
+
+class TQXDBGrid;
+
+class TQXGridLink : public db::TDataLink {
+public:
+    explicit TQXGridLink(TQXDBGrid& grid) : FGrid(grid) {}
+
+protected:
+    void ActiveChanged() override;
+    void DataSetChanged() override;
+    void DataSetScrolled(int distance) override;
+    void LayoutChanged() override;
+    void RecordChanged(db::TField* field) override;
+    void EditingChanged() override;
+
+private:
+    TQXDBGrid& FGrid;
+};
+
+class TQXGridModel : public QAbstractTableModel {
+public:
+    explicit TQXGridModel(TQXDBGrid& grid);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    /// Posts the record being edited; false when the post was refused.
+    bool submit() override;
+    /// Cancels the record being edited.
+    void revert() override;
+
+    /// Takes the dataset's current shape; true when the model was reset (the shape
+    /// changed, or `force`).
+    bool Refresh(bool force = false);
+
+private:
+    TQXDBGrid& FGrid;
+    int FRows = 0;
+    int FCols = 0;
+};
