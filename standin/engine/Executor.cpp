@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <thread>
 
 namespace standin::engine {
@@ -496,7 +498,9 @@ void Executor::runProcedure(const std::string& name, const ProcedureArgs& args) 
 uint64_t Executor::beginTransaction() {
     if (!session_.transaction) {
         Connection& c = *session_.current().connection;
-        c.exec("BEGIN");
+        // Taking the write lock at once serialises writing transactions instead
+        // of letting two readers deadlock when both upgrade.
+        c.exec("BEGIN IMMEDIATE");
         session_.transaction = &c;
         static std::atomic<uint64_t> counter{0};
         session_.transactionDescriptor = ++counter;
@@ -625,7 +629,30 @@ SqlError mapError(const SqlError& e, const DmlTarget& target, const std::string&
 
 void Executor::runQuery(TokenSpan t, const Bindings* bindings) {
     const DmlTarget target = dmlTarget(t);
-    Translation tr = translateStatement(t, context());
+    TranslateContext ctx = context();
+    // Character columns of the tables named, for '+' between them.
+    auto textColumns = std::make_shared<std::set<std::string>>();
+    for (size_t i = 0; i + 1 < t.size(); ++i) {
+        if (!(t[i].isWord("FROM") || t[i].isWord("JOIN") || t[i].isWord("UPDATE") ||
+              t[i].isWord("INTO")))
+            continue;
+        size_t j = i + 1;
+        while (j + 2 < t.size() && t[j + 1].isSymbol(".") && t[j + 2].isName())
+            j += 2;
+        if (!t[j].isName() || (j > i + 1 && t[j - 1].isSymbol(".") && j >= i + 5))
+            continue; // other databases' tables are not looked into
+        try {
+            for (const TableColumn& c :
+                 tableColumns(session_.current().connection->handle(), "main", t[j].text))
+                if (isCharType(c.type.type) || isNCharType(c.type.type))
+                    textColumns->insert(upperAscii(c.name));
+        } catch (const SqlError&) {
+        }
+    }
+    ctx.isTextColumn = [textColumns](const std::string& name) {
+        return textColumns->count(upperAscii(name)) > 0;
+    };
+    Translation tr = translateStatement(t, ctx);
     Connection& c = *session_.current().connection;
     sqlite3* db = c.handle();
 

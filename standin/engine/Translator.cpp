@@ -155,6 +155,26 @@ private:
         return i;
     }
 
+    bool isTextOperand(size_t i) const {
+        if (isStringLiteral(i))
+            return true;
+        return i < t_.size() && t_[i].isName() && ctx_.isTextColumn &&
+               ctx_.isTextColumn(t_[i].text);
+    }
+
+    /// '+' joins text when an operand next to it is a string literal or a
+    /// character column, and neither is a number.
+    bool concatenates(size_t i) const {
+        size_t next = i + 1;
+        while (next + 2 < t_.size() && t_[next + 1].isSymbol(".") && t_[next + 2].isName())
+            next += 2;
+        const bool numberNear = (i > 0 && t_[i - 1].kind == TokenKind::Number) ||
+                                (i + 1 < t_.size() && t_[i + 1].kind == TokenKind::Number);
+        if (numberNear)
+            return false;
+        return (i > 0 && isTextOperand(i - 1)) || isTextOperand(next);
+    }
+
     bool isStringLiteral(size_t i) const {
         return i < t_.size() &&
                (t_[i].kind == TokenKind::String || t_[i].kind == TokenKind::NString);
@@ -211,7 +231,7 @@ private:
 
     size_t symbol(size_t i) {
         const Token& tok = t_[i];
-        if (tok.text == "+" && (isStringLiteral(i + 1) || (i > 0 && isStringLiteral(i - 1)))) {
+        if (tok.text == "+" && concatenates(i)) {
             emit("||");
             return i;
         }

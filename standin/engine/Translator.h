@@ -4,8 +4,8 @@
 // one ("Use master SELECT ..."). A query or data change statement is then
 // rewritten token by token: [names] and "names" quoted for SQLite, dbo. prefixes
 // dropped, three-part names of other databases routed to attached databases,
-// N'..' and 0x.. literals, TOP n as LIMIT, '+' next to a string literal as
-// '||', CONVERT as CAST, @@ROWCOUNT and friends as literals. Functions keep
+// N'..' and 0x.. literals, TOP n as LIMIT, '+' next to a string literal or a
+// character column as '||', CONVERT as CAST, @@ROWCOUNT and friends as literals. Functions keep
 // their T-SQL names (they are registered on the connection).
 #include "standin/engine/Tokenizer.h"
 
@@ -28,6 +28,9 @@ struct TranslateContext {
     /// Makes database `name` reachable and returns the schema to name it by;
     /// throws SqlError 911 when it does not exist.
     std::function<std::string(const std::string& name)> attach;
+    /// True for a name that is a character column of a table the statement uses,
+    /// so that '+' next to it concatenates.
+    std::function<bool(const std::string& column)> isTextColumn;
     int64_t rowCount = 0;
     std::optional<int64_t> identity;
     int tranCount = 0;

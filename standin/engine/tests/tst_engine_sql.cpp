@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <future>
+
 using namespace standin;
 using namespace standin::test;
 
@@ -450,6 +452,12 @@ private slots:
                                << "ABC";
         QTest::newRow("rowcount") << "@@ROWCOUNT"
                                   << "0";
+        QTest::newRow("numeric default") << "((0))"
+                                         << "0";
+        QTest::newRow("text default") << "('A')"
+                                      << "A";
+        QTest::newRow("login default") << "(suser_sname())"
+                                       << "sa";
     }
     void functions() {
         QFETCH(QString, expression);
@@ -464,6 +472,17 @@ private slots:
         auto s = fx->run("SELECT getdate()");
         QCOMPARE(s->results.at(0).meta.columns.at(0).type, SqlType::NVarChar);
         QVERIFY(s->text(0, 0, 0).startsWith(QDate::currentDate().toString("yyyy-")));
+    }
+
+    void plusJoinsCharacterColumns() {
+        auto s = fx->run("CREATE TABLE Names (first varchar(10), last nvarchar(10), n int) "
+                         "INSERT INTO Names VALUES ('Ada', N'Lovelace', 1) "
+                         "SELECT first + last, n + n, Names.first + ' ' + Names.last FROM Names "
+                         "DROP TABLE Names");
+        QCOMPARE(s->firstError(), QString());
+        QCOMPARE(s->text(0, 0, 0), QString("AdaLovelace"));
+        QCOMPARE(s->text(0, 0, 1), QString("2"));
+        QCOMPARE(s->text(0, 0, 2), QString("Ada Lovelace"));
     }
 
     void identityAndDefaults() {
@@ -575,6 +594,30 @@ private slots:
         QCOMPARE(sink.firstError(), QString());
         QCOMPARE(sink.text(0, 0, 0), QString("1"));
         fx->run("DROP TABLE Shared");
+    }
+
+    void sessionsWriteConcurrently() {
+        fx->run("CREATE TABLE Busy (session int, n int)");
+        auto work = [this](int id) {
+            auto session = fx->newSession();
+            for (int n = 0; n < 50; ++n) {
+                RecordingSink sink;
+                const std::u16string sql = u"USE Scratch BEGIN TRAN INSERT INTO Busy VALUES (" +
+                                           QString::number(id).toStdU16String() + u", " +
+                                           QString::number(n).toStdU16String() +
+                                           u") SELECT COUNT(*) FROM Busy COMMIT";
+                fx->engine->executeBatch(*session, sql, sink);
+                if (!sink.errors().empty())
+                    return false;
+            }
+            return true;
+        };
+        auto a = std::async(std::launch::async, work, 1);
+        auto b = std::async(std::launch::async, work, 2);
+        QVERIFY(a.get());
+        QVERIFY(b.get());
+        QCOMPARE(fx->run("SELECT COUNT(*) FROM Busy DROP TABLE Busy")->text(0, 0, 0),
+                 QString("100"));
     }
 
     void waitforStopsOnCancel() {
