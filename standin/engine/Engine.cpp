@@ -225,6 +225,9 @@ public:
                 ColumnInfo type;
                 type.type = SqlType::Int;
                 type.length = 4;
+                // The handle is an output parameter: the front end returns the
+                // parameter's value, and the sink hears it too.
+                params[0].value = int64_t(handle);
                 sink.returnValue(params[0].name, type, Value{int64_t(handle)});
                 if (name == "sp_prepexec") {
                     if (!runPrepared(ex, s, prepared, params, 3, cp))

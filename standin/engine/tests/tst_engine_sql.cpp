@@ -551,10 +551,17 @@ private slots:
     }
 
     void prepareAndExecute() {
-        auto prep = rpc(u"sp_prepare", {intParam(0), ntext("@P1 int"), ntext("SELECT @P1 * 2")});
+        std::vector<Param> params{intParam(0), ntext("@P1 int"), ntext("SELECT @P1 * 2")};
+        params[0].output = true;
+        for (Param& p : params) // the copies' views must point into the copies
+            if (std::holds_alternative<std::u16string_view>(p.value))
+                p.value = std::u16string_view(p.text);
+        auto prep = std::make_unique<RecordingSink>();
+        fx->engine->executeRpc(*fx->session, u"sp_prepare", params, *prep);
         QCOMPARE(prep->firstError(), QString());
         QCOMPARE(prep->returnValues.size(), size_t(1));
         const int64_t handle = prep->returnValues[0];
+        QCOMPARE(std::get<int64_t>(params[0].value), handle);
         auto run = rpc(u"sp_execute", {intParam(handle), intParam(21)});
         QCOMPARE(run->text(0, 0, 0), QString("42"));
         rpc(u"sp_unprepare", {intParam(handle)});
