@@ -46,6 +46,10 @@ TQXDBGrid::TQXDBGrid(QWidget* owner)
         corner->installEventFilter(this);
     FModel = new TQXGridModel(*this);
     setModel(FModel);
+    // The view would submit the model on every row change; the grid posts on its
+    // own terms (currentChanged), reporting a refusal once and keeping the row.
+    disconnect(selectionModel(), SIGNAL(currentRowChanged(QModelIndex, QModelIndex)), FModel,
+               SLOT(submit()));
     FDefaultDrawing = false;
     ApplySizes();
     ApplyEditTriggers();
@@ -267,9 +271,12 @@ bool TQXDBGrid::WriteCell(int row, int column, const QString& text) {
             ds->MoveBy(row - ds->CurrentIndex());
         if (row != ds->CurrentIndex())
             return false;
+        // An editor left as it opened writes nothing: an empty cell stays null.
+        const platform::WideString wide = text.toStdU16String();
+        if (wide == QXGrid::CellText(field))
+            return true;
         if (ds->State() != db::dsEdit && ds->State() != db::dsInsert && !FDataLink->Edit())
             return false;
-        const platform::WideString wide = text.toStdU16String();
         if (QXGrid::IsWideField(*field))
             field->SetAsWideString(wide);
         else
