@@ -193,6 +193,14 @@ void Recordset::openWithCount(const WideString& source, TADOConnection& connecti
         described.push_back(st.describe(c));
         infos.push_back(columnInfoOf(described.back()));
     }
+    // A table named without its database lives in the current one.
+    WideString catalog;
+    for (auto& info : infos)
+        if (!info.baseTableName.empty() && info.baseCatalogName.empty()) {
+            if (catalog.empty())
+                catalog = oc.currentCatalog();
+            info.baseCatalogName = catalog;
+        }
     auto store = std::make_shared<detail::RowStore>(std::move(infos));
     fetchAll(st, described, *store);
     st.closeCursor();

@@ -212,10 +212,12 @@ struct RowLocator {
 
 namespace {
 
-// Runs a statement that must change exactly one row, committing only then.
+// Runs a statement that must change exactly one row, committing only then. The
+// transaction is begun and ended in SQL rather than through the driver's
+// autocommit switch, so that no new transaction is left open after a rollback.
 void changeOneRow(odbc::Connection& connection, const WideString& sql,
                   const std::vector<odbc::ParamValue>& params, int timeout) {
-    connection.setAutocommit(false);
+    connection.execute(u"BEGIN TRANSACTION", timeout);
     int64_t changed = -1;
     try {
         odbc::Statement st(connection);
@@ -224,23 +226,21 @@ void changeOneRow(odbc::Connection& connection, const WideString& sql,
         changed = st.rowCount();
     } catch (...) {
         try {
-            connection.rollback();
-            connection.setAutocommit(true);
+            connection.execute(u"ROLLBACK TRANSACTION", timeout);
         } catch (...) {
+            // The statement's own error is the one to report.
         }
         throw;
     }
     if (changed != 1) {
-        connection.rollback();
-        connection.setAutocommit(true);
+        connection.execute(u"ROLLBACK TRANSACTION", timeout);
         if (changed == 0)
             throw AdoError("Row cannot be located for updating. Some values may have been "
                            "changed since it was last read.");
         throw AdoError("Key column information is insufficient or incorrect. Too many rows were "
                        "affected by update.");
     }
-    connection.commit();
-    connection.setAutocommit(true);
+    connection.execute(u"COMMIT TRANSACTION", timeout);
 }
 
 } // namespace

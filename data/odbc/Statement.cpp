@@ -35,7 +35,6 @@ bool Statement::setRowArraySize(SQLULEN rows, SQLULEN* rowsFetched) {
 }
 
 void Statement::execute(const WideString& sql, const std::vector<ParamValue>& params) {
-    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
     std::vector<SQLLEN> indicators(params.size());
     for (size_t i = 0; i < params.size(); ++i) {
         auto& p = const_cast<ParamValue&>(params[i]);
@@ -112,9 +111,17 @@ void Statement::execute(const WideString& sql, const std::vector<ParamValue>& pa
         }
         check(rc, SQL_HANDLE_STMT, stmt_, "SQLBindParameter");
     }
+    // Diagnostics belong to the last call on the handle: read them before the
+    // parameters (whose buffers die with this call) are unbound.
     const SQLRETURN rc = SQLExecDirectW(stmt_, sqlw(sql), sqlwLen(sql));
-    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-    check(rc, SQL_HANDLE_STMT, stmt_, "SQLExecDirect");
+    try {
+        check(rc, SQL_HANDLE_STMT, stmt_, "SQLExecDirect");
+    } catch (...) {
+        SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+        throw;
+    }
+    if (!params.empty())
+        SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
 }
 
 bool Statement::moreResults() {
