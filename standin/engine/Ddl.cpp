@@ -427,6 +427,31 @@ void createTable(SessionState& session, TokenSpan t, const TranslateContext& con
                " = (SELECT coalesce(max(" + ic + "), " + std::to_string(seed - increment) + ") + " +
                std::to_string(increment) + " FROM " + q + ") WHERE rowid = NEW.rowid; END");
     }
+    // Dates are kept in one text form and bits as 0 or 1, whatever was written,
+    // so that comparisons with parameters and literals of the same value hold.
+    for (const TableColumn& col : columns) {
+        std::string normal;
+        const std::string ref = "NEW." + quoteIdent(col.name);
+        if (isDateType(col.type.type))
+            normal = "__standin_datetime(" + ref + ", " +
+                     std::to_string(col.type.type == SqlType::DateTime        ? 0
+                                    : col.type.type == SqlType::SmallDateTime ? 1
+                                                                              : 2) +
+                     ")";
+        else if (col.type.type == SqlType::Bit)
+            normal = "(" + ref + " <> 0)";
+        else
+            continue;
+        const std::string q = quoteIdent(table), cq = quoteIdent(col.name);
+        for (const char* event : {"INSERT", "UPDATE"}) {
+            c.exec("CREATE TRIGGER " +
+                   quoteIdent("__standin_" + lowerAscii(event) + "_" + table + "_" + col.name) +
+                   " AFTER " + event + (std::string(event) == "UPDATE" ? " OF " + cq : "") +
+                   " ON " + q + " FOR EACH ROW WHEN " + ref + " IS NOT " + normal +
+                   " BEGIN UPDATE " + q + " SET " + cq + " = " + normal +
+                   " WHERE rowid = NEW.rowid; END");
+        }
+    }
     addObject(c.handle(), table, "U");
     addColumns(c.handle(), table, columns);
     for (const IndexInfo& ix : keys)

@@ -166,6 +166,7 @@ void Executor::reportError(const SqlError& error) {
 }
 
 bool Executor::runBatch(std::string_view sql, const Bindings* bindings) {
+    session_.functions.scopeIdentity.reset(); // each batch or call is a scope of its own
     std::vector<Token> tokens;
     try {
         tokens = tokenize(sql);
@@ -617,6 +618,8 @@ SqlError mapError(const SqlError& e, const DmlTarget& target, const std::string&
             2627, "Violation of UNIQUE KEY constraint on object 'dbo." + table + "'." + suffix, 14,
             1);
     }
+    if (startsWith(text, "Conversion failed when converting date"))
+        return SqlError(241, text, 16, 1);
     if (startsWith(text, "database is locked") || startsWith(text, "database table is locked"))
         return SqlError(1222, "Lock request time out period exceeded.", 16, 51);
     if (text.find("cannot commit transaction") != std::string::npos ||

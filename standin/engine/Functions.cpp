@@ -1,6 +1,7 @@
 #include "standin/engine/Functions.h"
 
 #include "standin/engine/Catalog.h"
+#include "standin/engine/ResultStream.h"
 #include "standin/engine/Text.h"
 
 #include <chrono>
@@ -360,6 +361,47 @@ void newidFunction(sqlite3_context* ctx, int, sqlite3_value**) {
     resultText(ctx, buf);
 }
 
+/// Stored form of a date value: datetime (kind 0) to 1/300 s, smalldatetime
+/// (1) to the minute, date (2) to the day. Accepts "YYYY-MM-DD[ hh:mm[:ss[.fff]]]"
+/// and "YYYYMMDD"; anything else fails the statement as the server would.
+void datetimeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string text(argText(argv[0]));
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    while (!text.empty() && text.front() == ' ')
+        text.erase(0, 1);
+    if (text.size() >= 8 && text.find('-') == std::string::npos &&
+        text.find_first_not_of("0123456789") >= 8)
+        text = text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6);
+    for (size_t k = 0; k < text.size() && k < 10; ++k)
+        if (text[k] == '/')
+            text[k] = '-';
+    DateTimeValue v;
+    if (!parseDateTime(text, v)) {
+        sqlite3_result_error(ctx,
+                             "Conversion failed when converting date and/or time from "
+                             "character string.",
+                             -1);
+        return;
+    }
+    const int kind = sqlite3_value_int(argv[1]);
+    if (kind == 1) {
+        uint32_t minutes = (v.ticks + 9000) / 18000; // nearest minute
+        v.ticks = minutes * 18000;
+        if (v.ticks >= 25920000u) {
+            v.ticks -= 25920000u;
+            ++v.days;
+        }
+    } else if (kind == 2) {
+        v.ticks = 0;
+    }
+    resultText(ctx, formatDateTime(v));
+}
+
 void deleteString(void* p) {
     delete static_cast<std::string*>(p);
 }
@@ -416,6 +458,7 @@ void registerFunctions(Connection& connection, const std::string& database,
     define(db, "replicate", 2, replicateFunction);
     define(db, "space", 1, spaceFunction);
     define(db, "newid", 0, newidFunction, nullptr, false);
+    define(db, "__standin_datetime", 2, datetimeFunction);
 }
 
 } // namespace standin::engine

@@ -395,6 +395,33 @@ void seedLatin(Databases& databases) {
     c.exec("COMMIT");
 }
 
+/// Lifts a table's insert normalisers for a bulk load of rows already in their
+/// stored forms, and puts them back afterwards.
+class InsertTriggersLifted {
+public:
+    InsertTriggersLifted(Connection& c, const std::string& table) : c_(c) {
+        Statement st(c, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND "
+                        "tbl_name = ? AND name LIKE '__standin_insert_%'");
+        st.bind(1, table);
+        while (st.step())
+            triggers_.emplace_back(st.columnText(0), st.columnText(1));
+        for (const auto& [name, sql] : triggers_)
+            c_.exec("DROP TRIGGER " + quoteIdent(name));
+    }
+    ~InsertTriggersLifted() {
+        for (const auto& [name, sql] : triggers_) {
+            try {
+                c_.exec(sql);
+            } catch (const SqlError&) {
+            }
+        }
+    }
+
+private:
+    Connection& c_;
+    std::vector<std::pair<std::string, std::string>> triggers_;
+};
+
 void seedBig(Databases& databases) {
     Seeder s{databases, {}, nullptr, nullptr};
     if (!s.begin("PELMAR_BIG", "SQL_Latin1_General_CP1_CI_AS"))
@@ -405,6 +432,7 @@ void seedBig(Databases& databases) {
           "Qty smallint NULL, Note varchar(50) NULL)");
     Connection& c = s.connection();
     c.exec("PRAGMA synchronous=OFF");
+    InsertTriggersLifted lifted(c, "T_BIG");
     c.exec("BEGIN");
     Statement st(c, "INSERT INTO T_BIG VALUES (?,?,?,?,?,?,?,?,?,?)");
     Sequence rnd(1000000);

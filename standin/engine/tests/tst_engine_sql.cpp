@@ -474,6 +474,64 @@ private slots:
         QVERIFY(s->text(0, 0, 0).startsWith(QDate::currentDate().toString("yyyy-")));
     }
 
+    void storedFormsCompareEqual_data() {
+        QTest::addColumn<QString>("definition");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("compared");
+        QTest::newRow("date only") << "datetime"
+                                   << "'1999-12-31'"
+                                   << "'1999-12-31 00:00:00.000'";
+        QTest::newRow("compact date") << "datetime"
+                                      << "'19991231'"
+                                      << "'1999-12-31 00:00:00.000'";
+        QTest::newRow("no milliseconds") << "datetime"
+                                         << "'2024-02-29 13:45:30'"
+                                         << "'2024-02-29 13:45:30.000'";
+        QTest::newRow("smalldatetime minute") << "smalldatetime"
+                                              << "'2024-02-29 13:45:40'"
+                                              << "'2024-02-29 13:46:00.000'";
+        QTest::newRow("date drops time") << "date"
+                                         << "'2024-02-29 13:45:40'"
+                                         << "'2024-02-29 00:00:00.000'";
+        QTest::newRow("bit") << "bit"
+                             << "7"
+                             << "1";
+    }
+    void storedFormsCompareEqual() {
+        QFETCH(QString, definition);
+        QFETCH(QString, written);
+        QFETCH(QString, compared);
+        auto s = fx->run("CREATE TABLE Forms (k int, v " + definition +
+                         ") INSERT INTO Forms "
+                         "VALUES (1, " +
+                         written +
+                         ") INSERT INTO Forms VALUES (2, NULL) "
+                         "UPDATE Forms SET v = " +
+                         written +
+                         " WHERE k = 2 "
+                         "SELECT COUNT(*) FROM Forms WHERE v = " +
+                         compared + " DROP TABLE Forms");
+        QCOMPARE(s->firstError(), QString());
+        QCOMPARE(s->text(0, 0, 0), QString("2"));
+    }
+
+    void badDateFailsTheStatement() {
+        auto s = fx->run("CREATE TABLE BadDate (v datetime) INSERT INTO BadDate VALUES ('soon') "
+                         "SELECT COUNT(*) FROM BadDate DROP TABLE BadDate");
+        QCOMPARE(s->errors().size(), size_t(1));
+        QCOMPARE(s->errors()[0].number, 241);
+        QCOMPARE(s->text(0, 0, 0), QString("0"));
+    }
+
+    void scopeIdentityBelongsToItsBatch() {
+        auto s = fx->run("CREATE TABLE Sc (id int IDENTITY PRIMARY KEY, v int) "
+                         "INSERT INTO Sc (v) VALUES (1) SELECT SCOPE_IDENTITY()");
+        QCOMPARE(s->text(0, 0, 0), QString("1"));
+        auto next = fx->run("SELECT SCOPE_IDENTITY(), @@IDENTITY DROP TABLE Sc");
+        QCOMPARE(next->text(0, 0, 0), QString("NULL"));
+        QCOMPARE(next->text(0, 0, 1), QString("1"));
+    }
+
     void plusJoinsCharacterColumns() {
         auto s = fx->run("CREATE TABLE Names (first varchar(10), last nvarchar(10), n int) "
                          "INSERT INTO Names VALUES ('Ada', N'Lovelace', 1) "
