@@ -164,6 +164,22 @@ std::vector<TField*> TDataSet::GetFieldList(const AnsiString& names) const {
     return out;
 }
 
+KeyValues TDataSet::FieldValues(const AnsiString& names) const {
+    std::vector<Variant> values;
+    for (TField* f : GetFieldList(names))
+        values.push_back(f->AsVariant());
+    if (values.size() == 1)
+        return KeyValues(values.front());
+    return KeyValues::Array(std::move(values));
+}
+
+void TDataSet::CalculateFields() {
+    if (!OnCalcFields)
+        return;
+    TTempState temp(*this, dsCalcFields);
+    OnCalcFields(*this);
+}
+
 // ---------------------------------------------------------------- field data
 
 bool TDataSet::GetFieldData(TField* field, Variant* buffer) {

@@ -62,6 +62,8 @@ public:
     std::vector<TField*> GetFieldList(const AnsiString& names) const;
     /// Brings the field definitions up to date, opening the cursor for them if closed.
     void UpdateFieldDefs();
+    /// The values of the fields named in "A;B": one value, or an array for several.
+    KeyValues FieldValues(const AnsiString& names) const;
 
     // ---- navigation
     void First();
@@ -214,6 +216,12 @@ protected:
     void CheckInactive() const;
     /// Positions the underlying cursor on the current record.
     void UpdateCursorPos();
+    /// Notes that the underlying cursor was moved by someone else; the current
+    /// record is re-read from it at the next Resync.
+    void CursorPosChanged() { FCursorMoved = true; }
+    bool CursorMoved() const { return FCursorMoved; }
+    /// Runs OnCalcFields in the calculated-fields state over the scratch record.
+    virtual void CalculateFields();
     /// Value slots of the record being edited or inserted, one per field.
     std::vector<Variant>& EditBuffer() { return FRecord; }
     /// Values of that record as fetched (all null for an insert).
@@ -260,6 +268,7 @@ private:
     bool FInserting = false; ///< the edit record is a new one at FCurrent
     bool FBof = true, FEof = true;
     bool FModified = false;
+    bool FCursorMoved = false;
     int FDisableCount = 0;
     TDataSetState FDisableState = dsInactive;
     TDataEvent FEnableEvent = deDataSetChange;

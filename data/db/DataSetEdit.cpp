@@ -136,6 +136,7 @@ void TDataSet::Resync(TResyncModes mode) {
     (void)mode; // no record window here: exact and centred come to the same
     CheckActive();
     SetCurrentIndex(InternalCursorIndex());
+    FCursorMoved = false;
     FBof = FEof = InternalRecordCount() == 0;
     DataEvent(deDataSetChange, 0);
 }

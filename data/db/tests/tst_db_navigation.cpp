@@ -25,6 +25,7 @@ private slots:
     void gridReadsShiftAroundAnInsertedRecord();
     void tempStateIsRestoredOnError();
     void stateValuesWhileEditing();
+    void scratchRecordIsReadInCalcState();
 };
 
 void NavigationTest::moves_data() {
@@ -236,6 +237,40 @@ void NavigationTest::stateValuesWhileEditing() {
     ds.Cancel();
     QCOMPARE(name->AsString(), std::string("Ada"));
     QVERIFY(!ds.Modified());
+}
+
+namespace {
+/// Fills the scratch record the way a search override does, then reads it back.
+class ScratchDataSet : public MemoryDataSet {
+public:
+    using MemoryDataSet::MemoryDataSet;
+    KeyValues ReadScratch(const std::vector<Variant>& values, const AnsiString& names) {
+        InitTempBuffer();
+        for (size_t i = 0; i < values.size(); ++i)
+            TempBuffer()[i] = values[i];
+        TTempState temp(*this, dsCalcFields);
+        CalculateFields();
+        return FieldValues(names);
+    }
+};
+} // namespace
+
+void NavigationTest::scratchRecordIsReadInCalcState() {
+    ScratchDataSet ds(dbtest::PeopleColumns(), dbtest::PeopleRows());
+    ds.Open();
+    int calcs = 0;
+    ds.OnCalcFields = [&calcs](TDataSet& d) {
+        ++calcs;
+        QCOMPARE(d.State(), dsCalcFields);
+    };
+    const KeyValues v = ds.ReadScratch({Variant(9), Variant("Zoe")}, "Name;ID;City");
+    QVERIFY(v.isArray());
+    QCOMPARE(v[0], Variant("Zoe"));
+    QCOMPARE(v[1], Variant(9));
+    QVERIFY(v[2].isNull());
+    QCOMPARE(calcs, 1);
+    QCOMPARE(ds.State(), dsBrowse);
+    QCOMPARE(ds.FieldValues("Name").single(), Variant("Ada")); // the current record again
 }
 
 QTEST_APPLESS_MAIN(NavigationTest)
