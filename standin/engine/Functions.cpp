@@ -4,6 +4,7 @@
 #include "standin/engine/ResultStream.h"
 #include "standin/engine/Text.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -415,6 +416,18 @@ void define(sqlite3* db, const char* name, int argc,
 
 } // namespace
 
+int compareText(std::string_view a, std::string_view b) {
+    // The shorter text counts as padded with blanks.
+    const size_t n = std::max(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        auto ca = static_cast<unsigned char>(i < a.size() ? asciiLower(a[i]) : ' ');
+        auto cb = static_cast<unsigned char>(i < b.size() ? asciiLower(b[i]) : ' ');
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return 0;
+}
+
 bool likeMatch(std::string_view pattern, std::string_view text, char32_t escape) {
     return matchFrom(decode(pattern), 0, decode(text), 0, escape);
 }
@@ -436,6 +449,13 @@ std::string currentDateTimeText() {
 void registerFunctions(Connection& connection, const std::string& database,
                        FunctionContext* context) {
     sqlite3* db = connection.handle();
+    sqlite3_create_collation_v2(
+        db, "TSQL_CI", SQLITE_UTF8, nullptr,
+        [](void*, int la, const void* a, int lb, const void* b) {
+            return compareText(std::string_view(static_cast<const char*>(a), size_t(la)),
+                               std::string_view(static_cast<const char*>(b), size_t(lb)));
+        },
+        nullptr);
     define(db, "like", 2, likeFunction);
     define(db, "like", 3, likeFunction);
     define(db, "getdate", 0, getdateFunction, nullptr, false);

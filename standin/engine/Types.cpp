@@ -136,9 +136,7 @@ const char* storageDeclaration(SqlType type) {
         return "NUMERIC";
     if (isBinaryType(type))
         return "BLOB";
-    if (isDateType(type) || type == SqlType::UniqueIdentifier)
-        return "TEXT COLLATE NOCASE";
-    return "TEXT COLLATE NOCASE";
+    return "TEXT COLLATE TSQL_CI";
 }
 
 bool isCharType(SqlType t) {

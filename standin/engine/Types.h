@@ -26,7 +26,8 @@ std::optional<ColumnType> makeColumnType(std::string_view name, const std::vecto
 const char* typeName(SqlType type);
 /// The type as SQL Server writes it in a definition ("nvarchar(50)", "decimal(18,4)").
 std::string typeDefinition(const ColumnType& type);
-/// The SQLite column declaration giving the storage affinity (and text comparison rule).
+/// The SQLite column declaration giving the storage affinity and, for text,
+/// the TSQL_CI comparison (see Functions.h).
 const char* storageDeclaration(SqlType type);
 
 bool isCharType(SqlType type);    ///< char, varchar, text

@@ -293,6 +293,42 @@ private slots:
         QCOMPARE(s->text(0, 0, 0), matches ? QString("1") : QString("0"));
     }
 
+    void textComparison_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        QTest::newRow("case") << "abc"
+                              << "ABC" << 0;
+        QTest::newRow("trailing blanks") << "ab"
+                                         << "ab   " << 0;
+        QTest::newRow("less") << "abc"
+                              << "abd" << -1;
+        QTest::newRow("prefix is less") << "ab"
+                                        << "abc" << -1;
+        QTest::newRow("control below blank") << "ab\t"
+                                             << "ab" << -1;
+        QTest::newRow("greater") << "B"
+                                 << "a" << 1;
+    }
+    void textComparison() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        a.replace("\\t", "\t");
+        const int got = engine::compareText(a.toStdString(), b.toStdString());
+        QCOMPARE((got > 0) - (got < 0), order);
+    }
+
+    void charKeysIgnoreTrailingBlanks() {
+        auto s = fx->run("CREATE TABLE Padded (k char(10) PRIMARY KEY) INSERT INTO Padded "
+                         "VALUES ('ab') SELECT k FROM Padded WHERE k = 'AB        ' "
+                         "INSERT INTO Padded VALUES ('ab  ') DROP TABLE Padded");
+        QCOMPARE(s->results.at(0).rows.size(), size_t(1));
+        QCOMPARE(s->text(0, 0, 0), QString("ab        "));
+        QCOMPARE(s->errors().size(), size_t(1));
+        QCOMPARE(s->errors()[0].number, 2627);
+    }
+
     void caseInsensitiveComparison() {
         auto s = fx->run("USE VELKIN_DEMO SELECT COUNT(*) FROM Customers WHERE Name = 'CHEN'");
         QCOMPARE(s->firstError(), QString());
