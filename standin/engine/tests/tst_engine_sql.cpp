@@ -405,6 +405,114 @@ private slots:
         QVERIFY(s->dones.back().error);
     }
 
+    void hostileInputLeavesSessionWorking_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("case 0") << QString("");
+        QTest::newRow("case 1") << QString(";");
+        QTest::newRow("case 2") << QString(";;");
+        QTest::newRow("case 3") << QString("SELECT");
+        QTest::newRow("case 4") << QString("SELECT (");
+        QTest::newRow("case 5") << QString("SELECT )");
+        QTest::newRow("case 6") << QString("SELECT ,");
+        QTest::newRow("case 7") << QString("USE");
+        QTest::newRow("case 8") << QString("USE [");
+        QTest::newRow("case 9") << QString("CREATE");
+        QTest::newRow("case 10") << QString("CREATE TABLE");
+        QTest::newRow("case 11") << QString("CREATE TABLE t (");
+        QTest::newRow("case 12") << QString("CREATE TABLE t (a)");
+        QTest::newRow("case 13") << QString("CREATE TABLE t (a int,");
+        QTest::newRow("case 14") << QString("CREATE TABLE t (a int DEFAULT");
+        QTest::newRow("case 15") << QString("CREATE TABLE t (a int IDENTITY(");
+        QTest::newRow("case 16") << QString("CREATE TABLE t (a varchar(");
+        QTest::newRow("case 17") << QString("CREATE TABLE t (CONSTRAINT)");
+        QTest::newRow("case 18") << QString("CREATE TABLE t (PRIMARY KEY (a))");
+        QTest::newRow("case 19") << QString("INSERT");
+        QTest::newRow("case 20") << QString("INSERT INTO");
+        QTest::newRow("case 21") << QString("INSERT INTO t VALUES (");
+        QTest::newRow("case 22") << QString("DROP");
+        QTest::newRow("case 23") << QString("DROP INDEX x");
+        QTest::newRow("case 24") << QString("DROP INDEX");
+        QTest::newRow("case 25") << QString("DROP TABLE");
+        QTest::newRow("case 26") << QString("DROP DATABASE");
+        QTest::newRow("case 27") << QString("EXEC");
+        QTest::newRow("case 28") << QString("EXEC sp_columns @table_name");
+        QTest::newRow("case 29") << QString("EXEC sp_columns @table_name =");
+        QTest::newRow("case 30") << QString("EXEC sp_columns 'a', 'b', 'c', 'd', 'e', 'f'");
+        QTest::newRow("case 31") << QString("WAITFOR");
+        QTest::newRow("case 32") << QString("WAITFOR DELAY");
+        QTest::newRow("case 33") << QString("WAITFOR DELAY 'x'");
+        QTest::newRow("case 34") << QString("SET");
+        QTest::newRow("case 35") << QString("SET NOCOUNT");
+        QTest::newRow("case 36") << QString("PRINT");
+        QTest::newRow("case 37") << QString("SELECT TOP");
+        QTest::newRow("case 38") << QString("SELECT TOP (");
+        QTest::newRow("case 39") << QString("SELECT TOP 1");
+        QTest::newRow("case 40") << QString("SELECT CAST(");
+        QTest::newRow("case 41") << QString("SELECT CAST(1 AS");
+        QTest::newRow("case 42") << QString("SELECT CONVERT(int");
+        QTest::newRow("case 43") << QString("SELECT CONVERT(int,");
+        QTest::newRow("case 44") << QString("SELECT a.");
+        QTest::newRow("case 45") << QString("SELECT [a");
+        QTest::newRow("case 46") << QString("SELECT N'");
+        QTest::newRow("case 47") << QString("/*");
+        QTest::newRow("case 48") << QString("SELECT 0x");
+        QTest::newRow("case 49") << QString("SELECT 0xZZ");
+        QTest::newRow("case 50") << QString("BEGIN");
+        QTest::newRow("case 51") << QString("BEGIN TRAN x y");
+        QTest::newRow("case 52") << QString("COMMIT TRAN x");
+        QTest::newRow("case 53") << QString("CREATE DATABASE");
+        QTest::newRow("case 54") << QString("CREATE VIEW v AS");
+        QTest::newRow("case 55") << QString("CREATE VIEW v");
+        QTest::newRow("case 56") << QString("CREATE INDEX i ON");
+        QTest::newRow("case 57") << QString("CREATE UNIQUE");
+        QTest::newRow("case 58") << QString("TRUNCATE TABLE");
+        QTest::newRow("case 59") << QString("TRUNCATE");
+        QTest::newRow("case 60") << QString("SELECT * FROM master..");
+        QTest::newRow("case 61") << QString("SELECT * FROM a.b.c.d.e");
+        QTest::newRow("case 62") << QString("SELECT * FROM ..x");
+        QTest::newRow("case 63") << QString("SELECT @@");
+        QTest::newRow("case 64") << QString("SELECT @");
+        QTest::newRow("case 65") << QString("SELECT ''''");
+        QTest::newRow("case 66") << QString("SELECT 1 UNION");
+        QTest::newRow("case 67") << QString("UPDATE");
+        QTest::newRow("case 68") << QString("UPDATE t SET");
+        QTest::newRow("case 69") << QString("DELETE");
+        QTest::newRow("case 70") << QString("DELETE FROM");
+        QTest::newRow("case 71") << QString("SELECT substring('a', 1, -1)");
+        QTest::newRow("case 72") << QString("SELECT replicate('ab', 100000000)");
+        QTest::newRow("case 73") << QString("SELECT len()");
+        QTest::newRow("case 74") << QString("SELECT 1/0");
+        QTest::newRow("case 75") << QString("SELECT 9223372036854775807 + 1");
+        QTest::newRow("case 76") << QString("SELECT * FROM sysobjects WHERE name LIKE '['");
+        QTest::newRow("case 77") << QString("SELECT * FROM sysobjects WHERE name LIKE '[a-'");
+        QTest::newRow("case 78") << QString("SELECT objectproperty(NULL, NULL)");
+        QTest::newRow("case 79") << QString("SELECT object_id(NULL)");
+        QTest::newRow("case 80") << QString("SELECT charindex('', 'abc', 99)");
+        QTest::newRow("case 81") << QString("EXEC sp_executesql");
+        QTest::newRow("case 82") << QString("SELECT TOP (@x) 1");
+        QTest::newRow("case 83") << QString("CREATE TABLE __standin_x (a int)");
+        QTest::newRow("case 84") << QString("SELECT * INTO x FROM sysobjects");
+        QTest::newRow("case 85") << QString("DECLARE @a int");
+        QTest::newRow("case 86") << QString("IF 1 = 1 SELECT 1");
+        QTest::newRow("case 87") << QString("SELECT {fn now()}");
+        QTest::newRow("case 88") << QString("SELECT `a`");
+        QTest::newRow("case 89") << QString("ROLLBACK");
+        QTest::newRow("case 90") << QString("SAVE TRAN x");
+    }
+    void hostileInputLeavesSessionWorking() {
+        QFETCH(QString, sql);
+        auto s = fx->run(sql);
+        // Each statement ends in a completion; failures carry an error message.
+        for (const ServerMessage& m : s->errors())
+            QVERIFY(!m.text.empty());
+        auto after = fx->run("USE Scratch SELECT 1");
+        QCOMPARE(after->firstError(), QString());
+        QCOMPARE(after->text(0, 0, 0), QString("1"));
+        QVERIFY(!fx->session->inTransaction() || sql.startsWith("BEGIN"));
+        if (fx->session->inTransaction())
+            fx->run("ROLLBACK");
+    }
+
     void errorEndsOnlyItsStatement() {
         auto s = fx->run("SELECT 1 SELECT * FROM nosuch SELECT 3");
         QCOMPARE(s->errors().size(), size_t(1));
