@@ -138,11 +138,16 @@ private:
         QColor brush;
         QColor fontColor;
         bool brushClear = false;
+        /// The cell whose text DrawDataCell wrote in this DrawCell; the column
+        /// hook would write the same text again and leaves it as it is.
+        const db::TField* writtenField = nullptr;
+        QRect writtenRect;
     };
 
     void DrawBaseCell(int ACol, int ARow, const QRect& rect, TGridDrawState state);
     void DrawIndicator(int dataRow, const QRect& rect);
     void DrawCellText(const QRect& rect, const QString& text);
+    void WriteFieldText(const QRect& rect, const db::TField* field);
     void DrawFixedFrame(QRect rect);
 
     // ---- data link side

@@ -86,8 +86,11 @@ void TQXGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 void TQXDBGrid::PaintCell(QPainter& painter, int ACol, int ARow, const QRect& rect,
                           TGridDrawState state) {
     painter.save();
-    FCanvas = Canvas{&painter, font(), palette().color(QPalette::Base),
-                     palette().color(QPalette::Text), false};
+    FCanvas = Canvas();
+    FCanvas.painter = &painter;
+    FCanvas.font = font();
+    FCanvas.brush = palette().color(QPalette::Base);
+    FCanvas.fontColor = palette().color(QPalette::Text);
     try {
         DrawCell(ACol, ARow, rect, state);
     } catch (const std::exception&) {
@@ -141,6 +144,7 @@ void TQXDBGrid::DrawBaseCell(int ACol, int ARow, const QRect& rect, TGridDrawSta
     }
     if (!isEnabled())
         FCanvas.fontColor = palette().color(QPalette::Disabled, QPalette::Text);
+    FCanvas.writtenField = nullptr;
     ActiveRecordScope onRow(*ds, dataRow);
     const TColumn column{ColumnField(dataCol), dataCol};
     DrawDataCell(rect, column.Field, state);
@@ -178,26 +182,32 @@ void TQXDBGrid::DrawIndicator(int dataRow, const QRect& rect) {
     p.restore();
 }
 
-void TQXDBGrid::DrawDataCell(const QRect& rect, db::TField* field, TGridDrawState state) {
+void TQXDBGrid::WriteFieldText(const QRect& rect, const db::TField* field) {
     if (!field)
         DrawAnsiCellText(rect, platform::AnsiString());
     else if (QXGrid::IsWideField(*field))
         DrawWideCellText(rect, field->WideDisplayText());
     else
         DrawAnsiCellText(rect, field->DisplayText());
+}
+
+void TQXDBGrid::DrawDataCell(const QRect& rect, db::TField* field, TGridDrawState state) {
+    WriteFieldText(rect, field);
+    FCanvas.writtenField = field;
+    FCanvas.writtenRect = rect;
     if (OnDrawDataCell)
         OnDrawDataCell(rect, field, state);
 }
 
 void TQXDBGrid::DrawColumnCell(const QRect& rect, int dataCol, const TColumn& column,
                                TGridDrawState state) {
-    db::TField* field = column.Field;
-    if (!field)
-        DrawAnsiCellText(rect, platform::AnsiString());
-    else if (QXGrid::IsWideField(*field))
-        DrawWideCellText(rect, field->WideDisplayText());
-    else
-        DrawAnsiCellText(rect, field->DisplayText());
+    // Both hooks write the same text into the same cell; once is enough (one
+    // conversion and one text output per cell), unless the data hook's event
+    // may have drawn over it.
+    const bool written =
+        FCanvas.writtenField == column.Field && FCanvas.writtenRect == rect && !OnDrawDataCell;
+    if (!written)
+        WriteFieldText(rect, column.Field);
     if (OnDrawColumnCell)
         OnDrawColumnCell(rect, dataCol, column, state);
 }
