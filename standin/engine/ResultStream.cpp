@@ -41,17 +41,31 @@ const double kPowersOfTen[39] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 
                                  1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38};
 
 bool parseGuid(std::string_view text, GuidValue& out) {
-    std::string hex;
-    for (char c : text)
-        if (std::isxdigit(static_cast<unsigned char>(c)))
-            hex += c;
-        else if (c != '-' && c != '{' && c != '}')
-            return false;
-    if (hex.size() != 32)
-        return false;
+    // Runs once per cell of a streamed uniqueidentifier column: no allocation.
     uint8_t b[16];
-    for (int i = 0; i < 16; ++i)
-        b[i] = uint8_t(std::stoi(hex.substr(size_t(i) * 2, 2), nullptr, 16));
+    int nibbles = 0;
+    for (char c : text) {
+        int v;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        else if (c == '-' || c == '{' || c == '}')
+            continue;
+        else
+            return false;
+        if (nibbles >= 32)
+            return false;
+        if (nibbles % 2 == 0)
+            b[nibbles / 2] = uint8_t(v << 4);
+        else
+            b[nibbles / 2] = uint8_t(b[nibbles / 2] | v);
+        ++nibbles;
+    }
+    if (nibbles != 32)
+        return false;
     // The first three groups travel little-endian.
     const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
     for (int i = 0; i < 16; ++i)

@@ -173,6 +173,9 @@ private slots:
         QTest::newRow("code page lacks it") << "varchar(5)"
                                             << "N'a台'"
                                             << "a?";
+        QTest::newRow("uniqueidentifier") << "uniqueidentifier"
+                                          << "'01020304-0506-0708-090A-0B0C0D0E0F10'"
+                                          << "0403020106050807090a0b0c0d0e0f10";
         QTest::newRow("concatenation") << "varchar(20)"
                                        << "'ab' + 'cd'"
                                        << "abcd";
