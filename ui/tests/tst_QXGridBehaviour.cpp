@@ -101,6 +101,8 @@ private slots:
     void focusLossKeepsKeyboardLayout_data();
     void focusLossKeepsKeyboardLayout();
     void currentRowFollowsDataSet();
+    void shapeFollowsDataSet();
+    void appendedRecordIsPosted();
     void cellClickAndSelectedField();
     void editPostsThroughDataSet_data();
     void editPostsThroughDataSet();
@@ -167,6 +169,38 @@ void tst_QXGridBehaviour::currentRowFollowsDataSet() {
     f.source.SetDataSet(nullptr);
     QCOMPARE(f.grid->ColumnCount(), 0);
     QCOMPARE(f.grid->SelectedField(), nullptr);
+}
+
+void tst_QXGridBehaviour::shapeFollowsDataSet() {
+    Fixture f;
+    QAbstractItemModel* model = f.grid->model();
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(model->columnCount(), 3);
+    f.ds.Append();
+    QCOMPARE(model->rowCount(), 4);
+    QCOMPARE(f.grid->currentIndex().row(), 3);
+    f.ds.Cancel();
+    QCOMPARE(model->rowCount(), 3);
+    // Closed: one empty title over one empty cell, no fields.
+    f.ds.Close();
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(model->columnCount(), 1);
+    QCOMPARE(f.grid->ColumnCount(), 0);
+    QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
+    f.ds.Open();
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(f.grid->ColumnField(1), f.ds.FieldByName("Name"));
+}
+
+void tst_QXGridBehaviour::appendedRecordIsPosted() {
+    Fixture f;
+    f.ds.Append();
+    f.EditCell(3, 1, "Dee", Qt::Key_Return);
+    QVERIFY(f.errors.empty());
+    QCOMPARE(f.ds.State(), db::dsBrowse);
+    QCOMPARE(f.ds.Rows().size(), size_t(4));
+    QVERIFY(f.ds.Rows().at(3).at(1) == Variant("Dee"));
+    QCOMPARE(f.grid->model()->rowCount(), 4);
 }
 
 void tst_QXGridBehaviour::cellClickAndSelectedField() {
