@@ -346,10 +346,11 @@ bool Connection::login(const Message& message) {
     return true;
 }
 
-void Connection::reportTransactionChange(bool wasInTransaction) {
+void Connection::reportTransactionChange(bool wasInTransaction, ReplySink& sink) {
     const bool now = session_->inTransaction();
     if (now == wasInTransaction)
         return;
+    sink.flush(true);
     uint8_t bytes[8];
     if (now) {
         transactionDescriptor_ = nextDescriptor_++;
@@ -373,8 +374,7 @@ void Connection::sqlBatch(const Message& message) {
     } catch (const std::exception& e) {
         sink.fail(fromUtf8(e.what()));
     }
-    sink.flush(true);
-    reportTransactionChange(wasInTransaction);
+    reportTransactionChange(wasInTransaction, sink);
     sink.finishBatch();
     writer_->endMessage();
 }
@@ -407,10 +407,8 @@ void Connection::rpc(const Message& message) {
                 sink.fail(fromUtf8(e.what()));
             }
         }
-        if (i + 1 == calls.size()) {
-            sink.flush(true);
-            reportTransactionChange(wasInTransaction);
-        }
+        if (i + 1 == calls.size())
+            reportTransactionChange(wasInTransaction, sink);
         sink.finishCall(call.params, i + 1 < calls.size());
     }
     writer_->endMessage();

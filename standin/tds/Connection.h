@@ -55,7 +55,7 @@ private:
     void rpc(const Message& message);
     void transaction(const Message& message);
     void acknowledgeAttention();
-    void reportTransactionChange(bool wasInTransaction);
+    void reportTransactionChange(bool wasInTransaction, ReplySink& sink);
     void log(const std::string& text) const;
 
     int fd_;

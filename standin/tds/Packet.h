@@ -6,6 +6,7 @@
 // packet whose status carries the end-of-message bit. Packet ids are ignored.
 // A message larger than the reader's cap is refused (ProtocolError), so a
 // client cannot make the server hold unbounded memory.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -114,10 +115,14 @@ public:
 
 private:
     void le(uint64_t v, int n) {
-        uint8_t b[8];
-        for (int i = 0; i < n; ++i)
-            b[i] = static_cast<uint8_t>(v >> (8 * i));
-        put(b, static_cast<size_t>(n));
+        if constexpr (std::endian::native == std::endian::little) {
+            put(&v, static_cast<size_t>(n));
+        } else {
+            uint8_t b[8];
+            for (int i = 0; i < n; ++i)
+                b[i] = static_cast<uint8_t>(v >> (8 * i));
+            put(b, static_cast<size_t>(n));
+        }
     }
     void putSlow(const uint8_t* data, size_t size);
     void nextPacket();
