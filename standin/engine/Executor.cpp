@@ -633,8 +633,10 @@ SqlError mapError(const SqlError& e, const DmlTarget& target, const std::string&
 void Executor::runQuery(TokenSpan t, const Bindings* bindings) {
     const DmlTarget target = dmlTarget(t);
     TranslateContext ctx = context();
-    // Character columns of the tables named, for '+' between them.
+    // Character and date columns of the tables named: '+' next to the first
+    // concatenates, literals compared with the second take the stored date form.
     auto textColumns = std::make_shared<std::set<std::string>>();
+    auto dateColumns = std::make_shared<std::set<std::string>>();
     for (size_t i = 0; i + 1 < t.size(); ++i) {
         if (!(t[i].isWord("FROM") || t[i].isWord("JOIN") || t[i].isWord("UPDATE") ||
               t[i].isWord("INTO")))
@@ -649,11 +651,16 @@ void Executor::runQuery(TokenSpan t, const Bindings* bindings) {
                  tableColumns(session_.current().connection->handle(), "main", t[j].text))
                 if (isCharType(c.type.type) || isNCharType(c.type.type))
                     textColumns->insert(upperAscii(c.name));
+                else if (isDateType(c.type.type))
+                    dateColumns->insert(upperAscii(c.name));
         } catch (const SqlError&) {
         }
     }
     ctx.isTextColumn = [textColumns](const std::string& name) {
         return textColumns->count(upperAscii(name)) > 0;
+    };
+    ctx.isDateColumn = [dateColumns](const std::string& name) {
+        return dateColumns->count(upperAscii(name)) > 0;
     };
     Translation tr = translateStatement(t, ctx);
     Connection& c = *session_.current().connection;

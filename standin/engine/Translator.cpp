@@ -175,6 +175,31 @@ private:
         return (i > 0 && isTextOperand(i - 1)) || isTextOperand(next);
     }
 
+    bool isDateName(size_t i) const {
+        return i < t_.size() && t_[i].isName() && ctx_.isDateColumn &&
+               ctx_.isDateColumn(t_[i].text);
+    }
+
+    /// A literal on one side of a comparison (or BETWEEN) whose other side is a date column.
+    bool comparedWithDate(size_t i) const {
+        auto isComparison = [&](size_t k) {
+            if (k >= t_.size() || t_[k].kind != TokenKind::Symbol)
+                return false;
+            const std::string& op = t_[k].text;
+            return op == "=" || op == "<>" || op == "!=" || op == "<" || op == ">" || op == "<=" ||
+                   op == ">=";
+        };
+        if (i >= 2 && isComparison(i - 1) && isDateName(i - 2))
+            return true;
+        if (isComparison(i + 1) && isDateName(i + 2))
+            return true;
+        if (i >= 2 && t_[i - 1].isWord("BETWEEN") && isDateName(i - 2))
+            return true;
+        if (i >= 4 && t_[i - 1].isWord("AND") && t_[i - 3].isWord("BETWEEN") && isDateName(i - 4))
+            return true;
+        return false;
+    }
+
     bool isStringLiteral(size_t i) const {
         return i < t_.size() &&
                (t_[i].kind == TokenKind::String || t_[i].kind == TokenKind::NString);
@@ -186,7 +211,10 @@ private:
         switch (tok.kind) {
         case TokenKind::String:
         case TokenKind::NString:
-            emit(quoteLiteral(tok.text));
+            if (comparedWithDate(i))
+                emit("__standin_datetime(" + quoteLiteral(tok.text) + ", 0)");
+            else
+                emit(quoteLiteral(tok.text));
             return i;
         case TokenKind::Number:
             emit(tok.text);

@@ -31,6 +31,9 @@ struct TranslateContext {
     /// True for a name that is a character column of a table the statement uses,
     /// so that '+' next to it concatenates.
     std::function<bool(const std::string& column)> isTextColumn;
+    /// True for a name that is a date column of a table the statement uses, so
+    /// that a string literal compared with it is put in the stored date form.
+    std::function<bool(const std::string& column)> isDateColumn;
     int64_t rowCount = 0;
     std::optional<int64_t> identity;
     int tranCount = 0;

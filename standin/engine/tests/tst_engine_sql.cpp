@@ -662,6 +662,26 @@ private slots:
         QCOMPARE(s->text(0, 0, 0), QString("2"));
     }
 
+    void dateLiteralsCompareInStoredForm_data() {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<int>("count");
+        QTest::newRow("equal") << "d = '2024-02-29'" << 1;
+        QTest::newRow("reversed") << "'20240229' = d" << 1;
+        QTest::newRow("less") << "d < '2024-03-01'" << 2;
+        QTest::newRow("between") << "d BETWEEN '2024-02-29' AND '2024-03-01 10:00'" << 1;
+        QTest::newRow("qualified") << "Dates.d >= '2024-03-01'" << 1;
+    }
+    void dateLiteralsCompareInStoredForm() {
+        QFETCH(QString, condition);
+        QFETCH(int, count);
+        auto s = fx->run("CREATE TABLE Dates (d datetime) INSERT INTO Dates VALUES ('2024-02-28 "
+                         "23:59') INSERT INTO Dates VALUES ('2024-02-29') INSERT INTO Dates "
+                         "VALUES ('2024-03-01 12:00') SELECT COUNT(*) FROM Dates WHERE " +
+                         condition + " DROP TABLE Dates");
+        QCOMPARE(s->firstError(), QString());
+        QCOMPARE(s->text(0, 0, 0), QString::number(count));
+    }
+
     void badDateFailsTheStatement() {
         auto s = fx->run("CREATE TABLE BadDate (v datetime) INSERT INTO BadDate VALUES ('soon') "
                          "SELECT COUNT(*) FROM BadDate DROP TABLE BadDate");
