@@ -12,9 +12,18 @@ TDataSet::TDataSet(TComponent* owner)
     : TComponent(owner), FIndexDefs([this] { UpdateIndexDefs(); }), FFields(this) {}
 
 TDataSet::~TDataSet() {
-    CloseForDestroy();
-    for (TDataSource* source : FDataSources)
+    MarkDestroying();
+    if (FState != dsInactive) {
+        // The subclass is gone (it should have called CloseForDestroy): nothing
+        // virtual can run any more, so the fields are simply dropped.
+        FState = dsInactive;
+        FFields.FItems.clear();
+        FOwnedFields.clear();
+    }
+    for (TDataSource* source : std::vector<TDataSource*>(FDataSources)) {
         source->FDataSet = nullptr;
+        source->UpdateState();
+    }
 }
 
 void TDataSet::CloseForDestroy() {
@@ -74,12 +83,11 @@ void TDataSet::CloseDataSet(bool withEvents) {
     FActiveOverride = -1;
     FBof = FEof = true;
     FFieldDefs.SetUpdated(false);
-    if (withEvents) {
-        SetState(dsInactive);
+    // Controls hear that the dataset closed even when it is being destroyed;
+    // only the close events are left out then.
+    SetState(dsInactive);
+    if (withEvents)
         DoAfterClose();
-    } else {
-        FState = dsInactive;
-    }
 }
 
 void TDataSet::OpenCursor(bool infoQuery) {

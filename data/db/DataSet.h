@@ -74,6 +74,7 @@ public:
     int MoveBy(int distance);
     bool Bof() const { return FBof; }
     bool Eof() const { return FEof; }
+    /// No record to show (also when closed).
     bool IsEmpty() const;
     /// Rows in the cursor; raises on a closed dataset.
     int RecordCount() const;

@@ -10,8 +10,7 @@ namespace db {
 // ---------------------------------------------------------------- navigation
 
 bool TDataSet::IsEmpty() const {
-    CheckActive();
-    return InternalRecordCount() == 0 && FState != dsInsert;
+    return !Active() || (InternalRecordCount() == 0 && FState != dsInsert);
 }
 
 int TDataSet::RecordCount() const {

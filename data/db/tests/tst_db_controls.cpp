@@ -216,8 +216,13 @@ void ControlsTest::destroyingSourceOrDataSetUnbinds() {
     auto ds = std::make_unique<MemoryDataSet>(dbtest::PeopleColumns(), dbtest::PeopleRows());
     TDataSource source;
     source.SetDataSet(ds.get());
-    ds.reset();
+    link.SetDataSource(&source);
+    ds->Open();
+    QVERIFY(link.Active());
+    ds.reset(); // a grid must not go on reading the fields of a dataset that is gone
     QCOMPARE(source.DataSet(), nullptr);
+    QVERIFY(!link.Active());
+    QCOMPARE(source.State(), dsInactive);
 }
 
 QTEST_APPLESS_MAIN(ControlsTest)
