@@ -153,11 +153,17 @@ void TQXDBGrid::ApplySizes() {
     ApplyColumnWidths();
 }
 
-void TQXDBGrid::ApplyColumnWidths() {
+void TQXDBGrid::ApplyColumnWidths(bool changedOnly) {
     const QFontMetrics data(font());
     const QFontMetrics title(FTitleFont);
+    FAppliedWidths.resize(FColumns.size(), -1);
     for (int i = 0; i < ColumnCount(); ++i) {
         const db::TField& field = *FColumns[static_cast<size_t>(i)];
+        int& applied = FAppliedWidths[static_cast<size_t>(i)];
+        // A width the operator dragged stays until the field's own width changes.
+        if (changedOnly && applied == field.DisplayWidth())
+            continue;
+        applied = field.DisplayWidth();
         int width = field.DisplayWidth() * data.averageCharWidth() + 4;
         if (FOptions & dgTitles) {
             const QString label =
@@ -172,6 +178,7 @@ void TQXDBGrid::ApplyColumnWidths() {
 
 void TQXDBGrid::RebuildColumns() {
     FColumns.clear();
+    FAppliedWidths.clear();
     if (db::TDataSet* ds = LinkedDataSet())
         for (db::TField* field : ds->Fields())
             if (field->Visible())
@@ -191,14 +198,16 @@ void TQXDBGrid::LinkActiveChanged() {
 }
 
 void TQXDBGrid::LinkDataChanged() {
-    if (FModel->Refresh())
-        ApplyColumnWidths();
+    // A field's display width set after the dataset opened arrives with no layout
+    // event of its own; the next data change or scroll applies it.
+    ApplyColumnWidths(!FModel->Refresh());
     SyncCurrentRow();
     viewport()->update();
     verticalHeader()->viewport()->update();
 }
 
 void TQXDBGrid::LinkScrolled() {
+    ApplyColumnWidths(true);
     SyncCurrentRow();
     viewport()->update();
     verticalHeader()->viewport()->update();

@@ -155,7 +155,9 @@ private:
     void LinkDataChanged();
     void LinkScrolled();
     void RebuildColumns();
-    void ApplyColumnWidths();
+    /// Sizes the columns from their fields' display widths; `changedOnly` leaves the
+    /// columns whose field width is the one last applied.
+    void ApplyColumnWidths(bool changedOnly = false);
     void SyncCurrentRow();
     bool WriteCell(int row, int column, const QString& text);
     bool PostEdit();
@@ -169,6 +171,7 @@ private:
     std::unique_ptr<TQXGridLink> FDataLink;
     TQXGridModel* FModel = nullptr;
     std::vector<db::TField*> FColumns;
+    std::vector<int> FAppliedWidths; ///< display width (characters) each column was sized for
     Canvas FCanvas;
     QFont FTitleFont;
     QColor FFixedColor;

@@ -103,6 +103,7 @@ private slots:
     void currentRowFollowsDataSet();
     void shapeFollowsDataSet();
     void appendedRecordIsPosted();
+    void columnWidthsFollowDisplayWidth();
     void cellClickAndSelectedField();
     void editPostsThroughDataSet_data();
     void editPostsThroughDataSet();
@@ -201,6 +202,24 @@ void tst_QXGridBehaviour::appendedRecordIsPosted() {
     QCOMPARE(f.ds.Rows().size(), size_t(4));
     QVERIFY(f.ds.Rows().at(3).at(1) == Variant("Dee"));
     QCOMPARE(f.grid->model()->rowCount(), 4);
+}
+
+void tst_QXGridBehaviour::columnWidthsFollowDisplayWidth() {
+    Fixture f;
+    QHeaderView* titles = f.grid->horizontalHeader();
+    const int average = QFontMetrics(f.grid->font()).averageCharWidth();
+    QCOMPARE(titles->sectionSize(1), 30 * average + 4); // Name: its size in characters
+    // Set after opening, as the window does for its reference columns.
+    f.ds.FieldByName("Name")->SetDisplayWidth(18);
+    titles->resizeSection(0, 77); // dragged by the operator
+    f.ds.Next();
+    QCOMPARE(titles->sectionSize(1), 18 * average + 4);
+    QCOMPARE(titles->sectionSize(0), 77);
+    // A title wider than the field's width widens its column.
+    f.ds.FieldByName("ID")->SetDisplayLabel(std::string(40, 'W'));
+    f.ds.FieldByName("ID")->SetDisplayWidth(2);
+    f.ds.Next();
+    QVERIFY(titles->sectionSize(0) > 40 * average);
 }
 
 void tst_QXGridBehaviour::cellClickAndSelectedField() {
