@@ -301,21 +301,27 @@ void TdsOdbc::useDatabase() {
 
 void TdsOdbc::transactions() {
     // With autocommit off the driver begins, commits and rolls back through
-    // TRANS_MGR requests.
-    Connection c;
-    QCOMPARE(c.connect(server_->port()), QString());
-    QVERIFY(SQL_SUCCEEDED(SQLSetConnectAttr(c.handle(), SQL_ATTR_AUTOCOMMIT,
-                                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+    // TRANS_MGR requests, each commit or rollback beginning the next transaction.
     {
+        Connection c;
+        QCOMPARE(c.connect(server_->port()), QString());
+        QVERIFY(SQL_SUCCEEDED(SQLSetConnectAttr(
+            c.handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+        {
+            Statement s(c);
+            QCOMPARE(s.run("INSERT INTO tds_types (i) VALUES (20)"), QString());
+        }
+        QCOMPARE(SQLEndTran(SQL_HANDLE_DBC, c.handle(), SQL_ROLLBACK), SQLRETURN(SQL_SUCCESS));
+        {
+            Statement s(c);
+            QCOMPARE(s.run("INSERT INTO tds_types (i) VALUES (21)"), QString());
+        }
+        QCOMPARE(SQLEndTran(SQL_HANDLE_DBC, c.handle(), SQL_COMMIT), SQLRETURN(SQL_SUCCESS));
         Statement s(c);
-        QCOMPARE(s.run("INSERT INTO tds_types (i) VALUES (20)"), QString());
+        QVERIFY(SQL_SUCCEEDED(s.exec("SELECT i FROM tds_types WHERE i >= 20 ORDER BY i")));
+        QCOMPARE(s.rows(), QStringList{"21"});
     }
-    QCOMPARE(SQLEndTran(SQL_HANDLE_DBC, c.handle(), SQL_ROLLBACK), SQLRETURN(SQL_SUCCESS));
-    {
-        Statement s(c);
-        QCOMPARE(s.run("INSERT INTO tds_types (i) VALUES (21)"), QString());
-    }
-    QCOMPARE(SQLEndTran(SQL_HANDLE_DBC, c.handle(), SQL_COMMIT), SQLRETURN(SQL_SUCCESS));
+    // Committed work outlives the connection that did it.
     Statement s(*shared_);
     QVERIFY(SQL_SUCCEEDED(s.exec("SELECT i FROM tds_types WHERE i >= 20 ORDER BY i")));
     QCOMPARE(s.rows(), QStringList{"21"});
