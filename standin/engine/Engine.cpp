@@ -230,7 +230,7 @@ public:
                 params[0].value = int64_t(handle);
                 sink.returnValue(params[0].name, type, Value{int64_t(handle)});
                 if (name == "sp_prepexec") {
-                    if (!runPrepared(ex, s, prepared, params, 3, cp))
+                    if (!runPrepared(ex, prepared, params, 3, cp))
                         return;
                 }
                 sink.returnStatus(0);
@@ -242,7 +242,7 @@ public:
                 if (it == s.prepared.end())
                     throw SqlError(8179, "Could not find prepared statement with handle " +
                                              (handle ? std::to_string(*handle) : "NULL") + ".");
-                if (!runPrepared(ex, s, it->second, params, 1, cp))
+                if (!runPrepared(ex, it->second, params, 1, cp))
                     return;
                 sink.returnStatus(0);
                 return;
@@ -342,8 +342,9 @@ private:
         bool cancelled() const override { return false; }
     };
 
-    bool runPrepared(Executor& ex, SessionState& s, const PreparedStatement& prepared,
-                     std::vector<Param>& params, size_t first, uint16_t cp) {
+    /// Runs a prepared statement with the parameter values from `first` on.
+    bool runPrepared(Executor& ex, const PreparedStatement& prepared, std::vector<Param>& params,
+                     size_t first, uint16_t cp) {
         std::vector<std::string> names = declaredNames(prepared.declaration);
         Bindings bindings;
         for (size_t k = first; k < params.size(); ++k) {
@@ -352,7 +353,6 @@ private:
                 pname = names[k - first];
             bindings.emplace_back(pname, boundValue(params[k], cp));
         }
-        (void)s;
         return ex.runBatch(prepared.sql, &bindings);
     }
 

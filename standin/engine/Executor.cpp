@@ -126,7 +126,7 @@ void bindAll(sqlite3_stmt* st, const Bindings* bindings) {
     }
 }
 
-/// A prepared statement that maps SQLite's failures to SQL Server's errors.
+/// Finalizes the statement it holds, whichever way the query ends.
 struct Prepared {
     sqlite3_stmt* st = nullptr;
     ~Prepared() { sqlite3_finalize(st); }

@@ -76,7 +76,7 @@ struct Seeder {
     Connection& connection() { return *session->current().connection; }
 };
 
-/// Binds text, or NULL for an empty optional value.
+/// Binds a generated text (copied, as the generator's strings are temporaries).
 void bindText(Statement& st, int index, const std::string& text) {
     st.bind(index, text);
 }
