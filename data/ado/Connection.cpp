@@ -77,7 +77,9 @@ void TADOConnection::Open() {
         throw AdoError(e.what());
     }
     auto connection = std::make_unique<odbc::Connection>();
-    connection->connect(odbcText, d->connectionTimeout);
+    // A server that accepts the socket but never answers the login would hold an
+    // unbounded connect for ever; 0 therefore means the provider's default.
+    connection->connect(odbcText, d->connectionTimeout > 0 ? d->connectionTimeout : 15);
     // Long values must arrive whole, not cut at the session's default text size.
     connection->execute(u"SET TEXTSIZE 2147483647", d->commandTimeout);
     d->odbc = std::move(connection);

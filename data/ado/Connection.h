@@ -38,7 +38,8 @@ public:
     /// The OLE DB connection string; setting it on an open connection throws.
     const WideString& ConnectionString() const;
     void setConnectionString(const WideString& text);
-    /// Login time-out in seconds (default 15); 0 waits for ever.
+    /// Login time-out in seconds (default 15); 0 or less also means 15, so that a login
+    /// never waits without bound.
     int ConnectionTimeout() const;
     void setConnectionTimeout(int seconds);
     /// Default time-out of Execute and OpenSchema, seconds (default 30).

@@ -1,5 +1,6 @@
 #include "data/ado/Recordset.h"
 
+#include "data/ado/Connection.h"
 #include "data/ado/RecordsetImpl.h"
 #include "data/ado/ValueText.h"
 
@@ -100,7 +101,7 @@ void Recordset::Impl::rebuildView() {
             return false;
         });
     }
-    pos = view.empty() ? 0 : 0; // first row, or EOF (== 0 == size) when empty
+    pos = 0; // the first row; with no rows this is also EOF
 }
 
 int64_t Recordset::Impl::indexOfBookmark(Bookmark b) {
@@ -218,6 +219,10 @@ std::shared_ptr<Recordset> Recordset::FromRows(std::vector<ColumnInfo> columns,
     rs->d->open = true;
     rs->d->rebuildView();
     return rs;
+}
+
+size_t Recordset::MemoryUsed() const {
+    return d->store ? d->store->memoryUsed() + d->view.capacity() * sizeof(Bookmark) : 0;
 }
 
 TADOConnection* Recordset::ActiveConnection() const {
@@ -443,16 +448,56 @@ void Recordset::Find(const WideString& criterion, int64_t skipRecords, SearchDir
     d->pos = step > 0 ? size : -1;
 }
 
+std::vector<int> Recordset::Impl::indexColumnsNamed(const WideString& indexName) {
+    // An index of the base table, named as the index schema names it.
+    const auto& cols = store->columns;
+    auto base = std::find_if(cols.begin(), cols.end(),
+                             [](const ColumnInfo& c) { return !c.baseTableName.empty(); });
+    TADOConnection* connection = link ? link->owner : nullptr;
+    if (base == cols.end() || !connection || !connection->Connected())
+        return {};
+    auto schema = connection->OpenSchema(
+        Schema::Indexes, {Variant(base->baseCatalogName), Variant(base->baseSchemaName), Variant(),
+                          Variant(), Variant(base->baseTableName)});
+    std::vector<std::pair<int64_t, int>> found;
+    for (schema->MoveFirst(); !schema->Eof(); schema->MoveNext()) {
+        const Variant name = schema->Fields(u"INDEX_NAME").Value();
+        if (!name.is<WideString>() || compareTextNoCase(name.get<WideString>(), indexName) != 0)
+            continue;
+        const Variant column = schema->Fields(u"COLUMN_NAME").Value();
+        const Variant ordinal = schema->Fields(u"ORDINAL_POSITION").Value();
+        int c = -1;
+        for (size_t k = 0; k < cols.size() && column.is<WideString>(); ++k)
+            if (cols[k].baseTableName == base->baseTableName &&
+                compareTextNoCase(cols[k].baseColumnName, column.get<WideString>()) == 0)
+                c = static_cast<int>(k);
+        if (c < 0)
+            return {};
+        found.push_back({ordinal.is<int64_t>() ? ordinal.get<int64_t>() : 0, c});
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<int> out;
+    for (const auto& f : found)
+        out.push_back(f.second);
+    return out;
+}
+
 void Recordset::setIndex(const WideString& fieldNames) {
     d->requireOpen();
     std::vector<int> cols;
     if (!trim(fieldNames).empty()) {
         for (const WideString& part : splitList(fieldNames, u';', u',')) {
             const int c = d->columnOf(unbracket(trim(part)));
-            if (c < 0)
-                noSuchItem();
+            if (c < 0) {
+                cols.clear();
+                break;
+            }
             cols.push_back(c);
         }
+        if (cols.empty())
+            cols = d->indexColumnsNamed(trim(fieldNames));
+        if (cols.empty())
+            noSuchItem();
     }
     d->indexColumns = std::move(cols);
     d->indexText = fieldNames;

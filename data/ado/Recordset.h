@@ -109,6 +109,9 @@ public:
     static std::shared_ptr<Recordset> FromRows(std::vector<ColumnInfo> columns,
                                                const std::vector<std::vector<Variant>>& rows);
 
+    /// Bytes that the rows hold in memory (shared with clones).
+    size_t MemoryUsed() const;
+
     /// The connection the rows came from, or null (in-memory, or the connection
     /// object was destroyed).
     TADOConnection* ActiveConnection() const;
@@ -164,8 +167,9 @@ public:
               SearchDirection direction = SearchDirection::Forward,
               std::optional<Bookmark> start = std::nullopt);
 
-    /// The columns Seek searches on ("A;B" or "A,B"); empty: none. An index of the
-    /// base table can be named through its columns (see OpenSchema 12).
+    /// The index Seek searches on: its columns ("A;B" or "A,B"), or the name of an
+    /// index of the base table (as OpenSchema 12 names it); empty: none. Throws for
+    /// a name that is neither.
     void setIndex(const WideString& fieldNames);
     const WideString& Index() const;
     /// Whether Seek can run: an index is set.

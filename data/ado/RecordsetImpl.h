@@ -59,6 +59,8 @@ struct Recordset::Impl {
     /// The value a field shows now: pending, or the stored one.
     Variant valueOf(int column) const;
     int columnOf(const WideString& name) const;
+    /// The result columns of a base-table index by its name, in key order; empty if none.
+    std::vector<int> indexColumnsNamed(const WideString& indexName);
 };
 
 } // namespace ado

@@ -3,6 +3,7 @@
 #include "data/ado/ValueText.h"
 #include "platform/CodePageConv.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ado::detail {
@@ -75,12 +76,14 @@ RowStore::RowStore(std::vector<ColumnInfo> cols) : columns(std::move(cols)) {
         if (isVariable(k))
             lastVariable = static_cast<int>(c);
     }
-    variable_.resize(n);
+    spans_.resize(n);
 }
 
 uint8_t* RowStore::allocate(size_t size) {
     if (chunks_.empty() || chunkUsed_ + size > chunkSize_) {
-        chunkSize_ = std::max(kChunk, size);
+        // Small results (schema rowsets, probes) stay small; big ones grow to whole chunks.
+        chunkSize_ =
+            std::max(size, chunks_.empty() ? size_t{4096} : std::min(kChunk, chunkSize_ * 2));
         chunks_.emplace_back(new uint8_t[chunkSize_]);
         arenaBytes_ += chunkSize_;
         chunkUsed_ = 0;
@@ -92,8 +95,8 @@ uint8_t* RowStore::allocate(size_t size) {
 
 void RowStore::begin() {
     fixed_.assign(fixedSize, 0);
-    for (auto& v : variable_)
-        v.clear();
+    variable_.clear();
+    std::fill(spans_.begin(), spans_.end(), std::pair<uint32_t, uint32_t>{0, 0});
 }
 
 void RowStore::putNull(int c) {
@@ -112,26 +115,26 @@ void RowStore::putDate(int c, const DateTime& v) {
     std::memcpy(&fixed_[slotOffset[c]], &v, sizeof v);
 }
 void RowStore::putBytes(int c, const void* data, size_t size) {
-    auto& v = variable_[c];
     const auto* p = static_cast<const uint8_t*>(data);
-    v.assign(p, p + size);
+    spans_[c] = {static_cast<uint32_t>(variable_.size()), static_cast<uint32_t>(size)};
+    variable_.insert(variable_.end(), p, p + size);
 }
 
 const uint8_t* RowStore::pack() {
     size_t total = fixedSize;
     for (size_t c = 0; c < columns.size(); ++c)
         if (isVariable(kinds[c]))
-            total += variable_[c].size();
+            total += spans_[c].second;
     uint8_t* row = allocate(total);
     std::memcpy(row, fixed_.data(), fixedSize);
     uint32_t end = fixedSize;
     for (size_t c = 0; c < columns.size(); ++c) {
         if (!isVariable(kinds[c]))
             continue;
-        const auto& v = variable_[c];
-        if (!v.empty())
-            std::memcpy(row + end, v.data(), v.size());
-        end += static_cast<uint32_t>(v.size());
+        const auto [from, size] = spans_[c];
+        if (size)
+            std::memcpy(row + end, variable_.data() + from, size);
+        end += size;
         std::memcpy(row + slotOffset[c], &end, 4);
     }
     return row;

@@ -64,8 +64,9 @@ private:
 
     std::vector<std::unique_ptr<uint8_t[]>> chunks_;
     size_t chunkUsed_ = 0, chunkSize_ = 0, arenaBytes_ = 0;
-    std::vector<uint8_t> fixed_;                 ///< the row being built
-    std::vector<std::vector<uint8_t>> variable_; ///< per column, the row being built
+    std::vector<uint8_t> fixed_;    ///< the row being built
+    std::vector<uint8_t> variable_; ///< its variable bytes, in the order they were put
+    std::vector<std::pair<uint32_t, uint32_t>> spans_; ///< per column: offset, size in variable_
 };
 
 } // namespace ado::detail

@@ -284,6 +284,18 @@ private slots:
         QVERIFY(rs->Fields(u"AUTO_UPDATE").Value() == Variant(true));
     }
 
+    void seekByIndexName() {
+        auto c = connect("VELKIN_DEMO");
+        auto rs = open(*c, u"SELECT Product, [LineNo], OrderNo FROM OrderLines");
+        rs->setIndex(u"PK_OrderLines");
+        QVERIFY(rs->SupportsSeek());
+        rs->Seek({Variant(int64_t{1003}), Variant(int64_t{2})});
+        QVERIFY(!rs->Eof());
+        QCOMPARE(text(rs->Fields(u"OrderNo").Value()), QString("1003"));
+        QCOMPARE(text(rs->Fields(u"LineNo").Value()), QString("2"));
+        QVERIFY_THROWS_EXCEPTION(AdoError, rs->setIndex(u"IX_Nope"));
+    }
+
     void columnSchema() {
         auto c = connect("VELKIN_DEMO");
         auto rs = c->OpenSchema(Schema::Columns,
@@ -332,6 +344,24 @@ private slots:
         c.reset();
         QVERIFY(rs->ActiveConnection() == nullptr);
         QVERIFY_THROWS_EXCEPTION(AdoError, rs->Requery());
+    }
+
+    void requeryKeepsSortAndFilterAndSeesNewRows() {
+        auto c = connect("VELKIN_DEMO");
+        auto rs = open(*c, u"SELECT OrderNo, [LineNo], Qty FROM OrderLines");
+        rs->setSort(u"Qty DESC");
+        rs->setFilter(u"OrderNo = 1001");
+        const int64_t before = rs->RecordCount();
+        QVERIFY(before > 0);
+        auto other = connect("VELKIN_DEMO");
+        auto inserted = other->Execute(u"INSERT INTO OrderLines (OrderNo, [LineNo], Product, Qty) "
+                                       u"VALUES (1001, 9, 'Widget', 99)");
+        QCOMPARE(inserted->State(), ObjectState::Closed);
+        rs->Requery();
+        QCOMPARE(rs->RecordCount(), before + 1);
+        QCOMPARE(text(rs->Fields(u"Qty").Value()), QString("99"));
+        QCOMPARE(q(rs->Filter()), QString("OrderNo = 1001"));
+        QCOMPARE(q(rs->Sort()), QString("Qty DESC"));
     }
 
     void cleanupTestCase() { server_.reset(); }
