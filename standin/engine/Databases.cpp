@@ -77,9 +77,12 @@ Databases::Databases(std::string dataDir) : dataDir_(std::move(dataDir)) {
 
 Databases::~Databases() = default;
 
-std::string Databases::uriFor(const std::string& name) const {
+std::string Databases::uriFor(const std::string& name, int generation) const {
+    // A session may still hold a connection to a dropped in-memory database,
+    // which keeps it alive; a new database of the same name must not find it.
     if (dataDir_.empty())
-        return "file:/" + memoryPrefix_ + percentEncode(upperAscii(name)) + "?vfs=memdb";
+        return "file:/" + memoryPrefix_ + std::to_string(generation) + "_" +
+               percentEncode(upperAscii(name)) + "?vfs=memdb";
     std::string path = std::filesystem::absolute(dataDir_).string();
     return "file:" + path + "/" + percentEncode(name) + ".sqlite";
 }
@@ -110,7 +113,7 @@ DatabaseInfo Databases::create(const std::string& name, const Collation& collati
     DatabaseInfo db;
     db.name = name;
     db.collation = collation;
-    db.uri = uriFor(name);
+    db.uri = uriFor(name, ++generation_);
     Connection& master = *keepers_.at("MASTER");
     db.dbid = int(master.scalarInt("SELECT coalesce(max(dbid), 4) + 1 FROM sysdatabases"));
     if (db.dbid < 5)

@@ -44,11 +44,12 @@ public:
     std::unique_ptr<Connection> open(const DatabaseInfo& db, FunctionContext* context) const;
 
 private:
-    std::string uriFor(const std::string& name) const;
+    std::string uriFor(const std::string& name, int generation = 0) const;
 
     mutable std::mutex mutex_;
     std::string dataDir_;
     std::string memoryPrefix_;
+    int generation_ = 0; ///< bumped per CREATE DATABASE: a re-created name is a new database
     std::map<std::string, DatabaseInfo> byKey_; ///< by upper-case name
     std::map<std::string, std::unique_ptr<Connection>> keepers_;
 };

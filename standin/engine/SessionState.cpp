@@ -21,9 +21,17 @@ std::u16string SessionState::currentDatabase() const {
 SessionConnection& SessionState::connectionTo(const DatabaseInfo& db) {
     const std::string key = upperAscii(db.name);
     auto it = connections_.find(key);
+    if (it != connections_.end() && it->second.uri != db.uri) {
+        // The database was dropped and created anew since this connection was opened.
+        if (transaction == it->second.connection.get())
+            transaction = nullptr;
+        connections_.erase(it);
+        it = connections_.end();
+    }
     if (it == connections_.end()) {
         SessionConnection sc;
         sc.connection = databases_.open(db, &functions);
+        sc.uri = db.uri;
         if (key != "MASTER")
             sc.attached.insert("MASTER");
         it = connections_.emplace(key, std::move(sc)).first;

@@ -16,6 +16,7 @@ namespace standin::engine {
 
 struct SessionConnection {
     std::unique_ptr<Connection> connection;
+    std::string uri;                ///< of the database it was opened on
     std::set<std::string> attached; ///< upper-case names of attached databases
 };
 

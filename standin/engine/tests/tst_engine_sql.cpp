@@ -913,6 +913,23 @@ private slots:
         QCOMPARE(bad->errors().at(0).number, 448);
     }
 
+    void recreatedDatabaseStartsEmpty() {
+        auto other = fx->newSession();
+        fx->run("CREATE DATABASE Again USE Again CREATE TABLE Old (x int) USE Scratch");
+        RecordingSink used;
+        fx->engine->executeBatch(*other, u"USE Again SELECT COUNT(*) FROM Old USE master", used);
+        QCOMPARE(used.firstError(), QString());
+        auto s = fx->run("DROP DATABASE Again CREATE DATABASE Again USE Again "
+                         "SELECT * FROM Old USE Scratch");
+        QCOMPARE(s->errors().size(), size_t(1));
+        QCOMPARE(s->errors()[0].number, 208);
+        RecordingSink again;
+        fx->engine->executeBatch(*other, u"USE Again SELECT * FROM Old USE master", again);
+        QCOMPARE(again.errors().size(), size_t(1));
+        QCOMPARE(again.errors()[0].number, 208);
+        fx->run("DROP DATABASE Again");
+    }
+
     void viewsAndIndexes() {
         auto s = fx->run("CREATE TABLE Vt (a int PRIMARY KEY, b varchar(10)) "
                          "CREATE UNIQUE NONCLUSTERED INDEX IX_b ON Vt (b) "
