@@ -1,5 +1,4 @@
-// The "SQL Server" tab: connection settings, the four-box address entry and the
-// controls' part of Disconnect.
+// The "SQL Server" tab: connection settings and the four-box address entry.
 #include "app/AnsiText.h"
 #include "app/DBSettings.h"
 #include "app/KeyPressFilter.h"
@@ -158,7 +157,7 @@ void TVelkin::BuildSQLServerTab(QWidget* page) {
     btnDisconnect->setObjectName("btnDisconnect");
     btnDisconnect->setEnabled(false);
     connect(btnDisconnect, &QPushButton::clicked, this, &TVelkin::btnDisconnectClick);
-    // btnConnectClick is bound here once the connections exist.
+    connect(btnConnect, &QPushButton::clicked, this, &TVelkin::btnConnectClick);
     connectionGrid->addWidget(NewLabel(connectionGroup, "Status:", lbStatus), 0, 0);
     connectionGrid->addWidget(lbStatus, 0, 1);
     connectionGrid->addWidget(btnConnect, 0, 2);
@@ -242,22 +241,4 @@ void TVelkin::edtSQLIPKeyPress(QObject*, QChar& key) {
     bool isDigit = key >= QChar('0') && key <= QChar('9');
     if (!isDigit && key.unicode() != 8)
         key = QChar();
-}
-
-void TVelkin::btnDisconnectClick() {
-    Guarded([&] {
-        // Closing tmpADODataSet, then pubADOConnection and adocntn_TTRS (each only
-        // when open) comes first here once the data objects exist.
-        btnConnect->setEnabled(true);
-        btnDisconnect->setEnabled(false);
-        lbStatus->setText("Disconnected");
-        DatabaseList->clear();
-        TableList->clear();
-        CurDatabase.clear();
-        CurTable.clear();
-        Label9->setText("Master");
-        lbRecordNum1->setText("na");
-        ShowDataTabs(false);
-        SetCaption(ApplicationTitle);
-    });
 }

@@ -12,8 +12,14 @@
 // through Guarded(): an error it does not handle itself is shown in the standard
 // error box titled "Velkin(SQL)" and the window carries on.
 //
+// The window owns its data objects (connections, datasets, command, data
+// sources) for the whole run; they join DataObjects() in a fixed order, which is
+// the order Connect walks to apply the time-out.
+//
 // The implementation is split by tab: Unit1.cpp (window, tabs, caption),
-// SQLServerTab.cpp, DbTableTab.cpp, SQLCommandTab.cpp and TTRSTab.cpp.
+// SQLServerTab.cpp, Connect.cpp (connecting and disconnecting), DataObjects.cpp,
+// DbTableTab.cpp, SQLCommandTab.cpp and TTRSTab.cpp.
+#include "app/DataObjects.h"
 #include "app/GridFactory.h"
 #include "platform/Strings.h"
 
@@ -64,6 +70,13 @@ public:
         return ttrsFilterControls_;
     }
 
+    /// The container of the window's data objects, in the order they are held.
+    const db::TComponent& DataObjects() const { return dataObjects_; }
+
+    /// Opens `connection` on `database` of the server in the connection boxes;
+    /// a failure is shown in an error box and gives false.
+    bool ConnectDB(ado::TADOConnection& connection, const platform::AnsiString& database);
+
 public slots:
     void FormCreate();
     void FormShow();
@@ -72,6 +85,7 @@ public slots:
 
     void btnRefreshDBSettingClick();
     void edtSQLIPChange(QObject* sender);
+    void btnConnectClick();
     void btnDisconnectClick();
 
     void btnRefreshClick();
@@ -102,10 +116,14 @@ private:
     void SetCaption(const QString& caption);
     void CentreOnScreen();
     /// Seams for the data layer: true while the shared / the TTRS connection is open.
-    bool isSharedConnected() const { return false; }
-    bool isTTRSConnected() const { return false; }
+    bool isSharedConnected() const { return pubADOConnection.Connected(); }
+    bool isTTRSConnected() const { return adocntn_TTRS.Connected(); }
     /// Builds and opens the TTRS query of the shown inner page.
     void OpenTTRSQuery();
+    /// Names the data objects and sets their fixed properties.
+    void SetUpDataObjects();
+    /// Fills DatabaseList from the server's database list.
+    void ListDatabases();
 
     // Narrow fields written by Connect and the list clicks.
     platform::AnsiString SQLServerIP;
@@ -114,6 +132,20 @@ private:
     platform::AnsiString SQLPassword;
     platform::AnsiString CurDatabase;
     platform::AnsiString CurTable;
+
+    // The data objects, declared in the order they join dataObjects_; each
+    // dataset comes after the connection it uses, so it is destroyed first.
+    db::TComponent dataObjects_;
+    db::TADOConnectionComponent pubADOConnection{&dataObjects_};
+    db::TADOConnectionComponent adocntn_TTRS{&dataObjects_};
+    db::TADODataSet tmpADODataSet{&dataObjects_};
+    db::TADODataSet ResultADODataSet{&dataObjects_};
+    db::TDataSource ResultDataSource{&dataObjects_};
+    db::TADOCommandComponent ADOCommand1{&dataObjects_};
+    TBrowseTable browTntADOTableLX{&dataObjects_};
+    db::TDataSource browDataSource{&dataObjects_};
+    TTTRSDataSet adods_TTRS{&dataObjects_};
+    db::TDataSource dsrc_TTRS{&dataObjects_};
 
     bool shownOnce_ = false;
     std::vector<QWidget*> ttrsFilterControls_;

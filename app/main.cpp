@@ -1,6 +1,7 @@
 // Start-up: the modules' start-up facts and the data-access runtime first, then
 // the application object, the one main window into `Velkin`, and the message
 // loop until that window closes.
+#include "app/DataObjects.h"
 #include "app/StartupFacts.h"
 #include "app/Unit1.h"
 #include "ui/Cmn_Modules.h"
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv) {
     ReadWindowStartupFacts();
+    Cmn_Modules::SetDataAccessStartup(&StartDataAccess);
     try {
         Cmn_Modules::InitializeDataAccess();
     } catch (const std::exception& e) {
