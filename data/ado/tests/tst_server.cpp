@@ -8,6 +8,7 @@
 #include "data/odbc/Error.h"
 #include "standin/launcher/StandinProcess.h"
 
+#include <QStringList>
 #include <QTest>
 
 #include <netinet/in.h>
@@ -177,16 +178,26 @@ private slots:
 
     void big5TextFromTraditionalDatabase() {
         auto c = connect("PELMAR_TTRS");
-        auto rs = open(*c, u"SELECT * FROM T_DOCMAS", LockType::ReadOnly);
+        auto rs = open(*c, u"SELECT DocTitle, Memo FROM T_DOCMAS WHERE DocTitle IS NOT NULL",
+                       LockType::ReadOnly);
         QVERIFY(rs->RecordCount() > 0);
-        bool sawChinese = false;
-        for (int f = 0; f < rs->FieldCount(); ++f) {
-            const Variant v = rs->Fields(f).Value();
-            if (v.is<WideString>())
-                for (char16_t ch : v.get<WideString>())
-                    sawChinese = sawChinese || (ch >= 0x4E00 && ch <= 0x9FFF);
+        const QStringList titles = {"貨物進口報單", "電子文件",   "報關行確認", "海關放行通知",
+                                    "貿易商申報",   "高雄港轉運", "台北市出口", "錯誤訊息回覆"};
+        int memos = 0;
+        for (; !rs->Eof(); rs->MoveNext()) {
+            QVERIFY2(titles.contains(text(rs->Fields(u"DocTitle").Value())),
+                     qPrintable(text(rs->Fields(u"DocTitle").Value())));
+            const Variant memo = rs->Fields(u"Memo").Value();
+            if (memo.is<WideString>()) {
+                // ntext arrives whole, with both scripts intact.
+                const QString m = text(memo);
+                QVERIFY(m.startsWith("本文件為電子資料交換之測試備註"));
+                QVERIFY(m.size() > 4000);
+                QVERIFY(m.endsWith("This memo line repeats to make a long value. "));
+                ++memos;
+            }
         }
-        QVERIFY(sawChinese);
+        QVERIFY(memos > 0);
     }
 
     void baseColumnsOfAResult() {
