@@ -3,6 +3,7 @@
 // (named once here, so a richer class replaces a plain one in one place), the
 // process start-up of the data access layer, the time-out walk over the
 // window's components and the connection string of a SQL Server login.
+#include "data/TntLXAdoDataSet.h"
 #include "data/db/ADOComponents.h"
 #include "data/db/ADODataSet.h"
 #include "data/db/DataSource.h"
@@ -11,7 +12,7 @@
 #include <functional>
 
 /// The class of the browse table (command kind "table").
-using TBrowseTable = db::TADOTable;
+using TBrowseTable = tnt::TTntADOTableLX;
 /// The class of the TTRS dataset.
 using TTTRSDataSet = db::TADODataSet;
 
