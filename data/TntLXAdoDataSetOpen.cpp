@@ -96,6 +96,8 @@ int TTntADODataSetLX::ConnectionStatus() {
     ado::TADOConnection* connection = Connection();
     if (!ConnectionBroken(connection))
         return csAlive;
+    if (!connection)
+        return csBroken; // no component, nothing that could reconnect
     ITntConnectionReconnect* reconnect = FindReconnectCapability(*connection);
     if (!reconnect)
         return csBroken;
