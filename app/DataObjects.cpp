@@ -76,4 +76,18 @@ void TVelkin::SetUpDataObjects() {
 
     adods_TTRS.SetConnection(&adocntn_TTRS);
     dsrc_TTRS.SetDataSet(&adods_TTRS);
+
+    browDBGrid->SetDataSource(&browDataSource);
+    SQLResultDBGrid->SetDataSource(&ResultDataSource);
+    for (DataGrid* grid : ttrsGrids_)
+        grid->SetDataSource(&dsrc_TTRS);
+}
+
+void TVelkin::ReleaseGrids() {
+    // The grids are Qt children and outlive the data sources, which are members:
+    // unbind them first so that no grid reads a source that is gone.
+    browDBGrid->SetDataSource(nullptr);
+    SQLResultDBGrid->SetDataSource(nullptr);
+    for (DataGrid* grid : ttrsGrids_)
+        grid->SetDataSource(nullptr);
 }

@@ -1,10 +1,9 @@
 #pragma once
-// Every data grid of the window is made here, so that the grid control of the
-// presentation layer replaces the placeholder in this one place. Until the
-// datasets exist a grid is a plain table view without a model.
-#include <QTableView>
+// Every data grid of the window is made here, so that each gets the same
+// control and the same defaults in one place.
+#include "ui/QXGrid.h"
 
-using DataGrid = QTableView;
+using DataGrid = TQXDBGrid;
 
 /// A grid named `name`, child of `parent`, accepting edits until set read-only.
 DataGrid* CreateDataGrid(QWidget* parent, const QString& name);

@@ -54,7 +54,9 @@ TVelkin::TVelkin(QWidget* parent) : QWidget(parent) {
     FormCreate();
 }
 
-TVelkin::~TVelkin() = default;
+TVelkin::~TVelkin() {
+    ReleaseGrids();
+}
 
 void TVelkin::Guarded(const std::function<void()>& body) {
     try {

@@ -122,6 +122,7 @@ private:
     void OpenTTRSQuery();
     /// Names the data objects and sets their fixed properties.
     void SetUpDataObjects();
+    void ReleaseGrids();
     /// Fills DatabaseList from the server's database list.
     void ListDatabases();
 
