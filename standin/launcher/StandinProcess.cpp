@@ -54,7 +54,9 @@ StandinProcess::StandinProcess(std::vector<std::string> extraArgs, std::chrono::
     if (::pipe(fds) != 0)
         throw std::runtime_error("pipe failed");
 
-    std::vector<std::string> args{programPath(), "--port", "0"};
+    // A test that dies without running destructors must not leave its server behind.
+    std::vector<std::string> args{programPath(), "--port", "0", "--exit-with-parent",
+                                  std::to_string(::getpid())};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;
     for (auto& a : args)
@@ -97,9 +99,13 @@ StandinProcess::StandinProcess(std::vector<std::string> extraArgs, std::chrono::
     port_ = std::atoi(line.c_str() + colon + 1);
 }
 
-StandinProcess::~StandinProcess() { stop(); }
+StandinProcess::~StandinProcess() {
+    stop();
+}
 
-std::string StandinProcess::dataSource() const { return host_ + "," + std::to_string(port_); }
+std::string StandinProcess::dataSource() const {
+    return host_ + "," + std::to_string(port_);
+}
 
 void StandinProcess::stop() {
     if (pid_ <= 0)

@@ -14,6 +14,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <string>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -29,12 +30,14 @@ struct Options {
     std::string host = "127.0.0.1";
     long port = -1;
     standin::EngineOptions engine;
+    long parentPid = 0; ///< stop when this process ends (tests that crash leave no server)
 };
 
 [[noreturn]] void usage(const std::string& problem) {
     std::fprintf(stderr,
                  "velkin-standin: %s\nusage: velkin-standin --port N [--host 127.0.0.1] "
-                 "[--data DIR] [--seed demo|big]... [--user NAME] [--password PW]\n",
+                 "[--data DIR] [--seed demo|big]... [--user NAME] [--password PW] "
+                 "[--exit-with-parent PID]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -59,6 +62,11 @@ Options parseOptions(int argc, char** argv) {
             if (value != "demo" && value != "big")
                 usage("unknown seed '" + value + "'");
             options.engine.seeds.push_back(value);
+        } else if (name == "--exit-with-parent") {
+            char* end = nullptr;
+            options.parentPid = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || options.parentPid <= 0)
+                usage("bad parent process id '" + value + "'");
         } else if (name == "--user") {
             options.engine.user = standin::tds::fromUtf8(value);
         } else if (name == "--password") {
@@ -86,6 +94,12 @@ int main(int argc, char** argv) {
     ::sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    if (options.parentPid > 0) {
+        // The parent may have ended before the request took hold; then stop at once.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != static_cast<pid_t>(options.parentPid))
+            return 0;
+    }
     try {
         auto engine = standin::createEngine(options.engine);
         standin::server::Server server(*engine, options.host, static_cast<uint16_t>(options.port));
