@@ -110,4 +110,11 @@ std::unique_ptr<RecordingSink> EngineFixture::run(const QString& sql) {
     return sink;
 }
 
+std::unique_ptr<RecordingSink> EngineFixture::rpc(const char16_t* procedure,
+                                                  std::vector<Param> params) {
+    auto sink = std::make_unique<RecordingSink>();
+    engine->executeRpc(*session, procedure, params, *sink);
+    return sink;
+}
+
 } // namespace standin::test

@@ -82,6 +82,8 @@ struct EngineFixture {
     explicit EngineFixture(std::vector<std::string> seeds = {"demo"});
     /// Runs a batch on the session and returns what it reported.
     std::unique_ptr<RecordingSink> run(const QString& sql);
+    /// Runs an RPC on the session and returns what it reported.
+    std::unique_ptr<RecordingSink> rpc(const char16_t* procedure, std::vector<Param> params);
     std::unique_ptr<Session> newSession();
 
     std::unique_ptr<Engine> engine;

@@ -48,9 +48,7 @@ class EngineSqlTest : public QObject {
     std::unique_ptr<EngineFixture> fx;
 
     std::unique_ptr<RecordingSink> rpc(const char16_t* procedure, std::vector<Param> params) {
-        auto sink = std::make_unique<RecordingSink>();
-        fx->engine->executeRpc(*fx->session, procedure, params, *sink);
-        return sink;
+        return fx->rpc(procedure, std::move(params));
     }
 
 private slots:
