@@ -5,8 +5,8 @@
 // run any number of times.
 #include "app/AnsiText.h"
 #include "app/DBSettings.h"
+#include "app/HandlerSupport.h"
 #include "app/Unit1.h"
-#include "data/odbc/Error.h"
 #include "platform/Dialogs.h"
 
 #include <QCheckBox>
@@ -15,7 +15,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <exception>
 
 namespace {
 
@@ -24,40 +23,6 @@ constexpr const char* DefaultTTRSDatabase = "PELMAR_TTRS";
 platform::AnsiString TrimmedText(const QLineEdit* box) {
     return dbsettings::TrimText(QStringToAnsi(box->text()));
 }
-
-// The driver's text as it came, without a detour through the ANSI code page.
-QString ErrorText(const std::exception& error) {
-    if (auto* odbcError = dynamic_cast<const odbc::Error*>(&error))
-        return QString::fromStdU16String(odbcError->wideMessage());
-    return AnsiToQString(error.what());
-}
-
-// Arrow cursor when the scope ends, however it ends.
-class HourglassScope {
-public:
-    HourglassScope() { platform::dialogs().setHourglassCursor(); }
-    ~HourglassScope() { platform::dialogs().setArrowCursor(); }
-    HourglassScope(const HourglassScope&) = delete;
-    HourglassScope& operator=(const HourglassScope&) = delete;
-};
-
-// Closes the dataset when the scope ends, also when reading it failed.
-class CloseOnExit {
-public:
-    explicit CloseOnExit(db::TDataSet& dataSet) : dataSet_(dataSet) {}
-    ~CloseOnExit() {
-        try {
-            dataSet_.Close();
-        } catch (...) {
-            // Closing a read-only dataset drops its rows; nothing to report.
-        }
-    }
-    CloseOnExit(const CloseOnExit&) = delete;
-    CloseOnExit& operator=(const CloseOnExit&) = delete;
-
-private:
-    db::TDataSet& dataSet_;
-};
 
 } // namespace
 

@@ -51,6 +51,7 @@ TVelkin::TVelkin(QWidget* parent) : QWidget(parent) {
     connect(PageControl1, &QTabWidget::currentChanged, this, &TVelkin::PageControl1Change);
 
     SetUpDataObjects();
+    BindBrowserAndConsole();
     FormCreate();
 }
 

@@ -18,7 +18,8 @@
 //
 // The implementation is split by tab: Unit1.cpp (window, tabs, caption),
 // SQLServerTab.cpp, Connect.cpp (connecting and disconnecting), DataObjects.cpp,
-// DbTableTab.cpp, SQLCommandTab.cpp and TTRSTab.cpp.
+// DbTableTab.cpp, DatabaseBrowser.cpp (list clicks), SQLCommandTab.cpp,
+// SQLConsole.cpp (RunSQL) and TTRSTab.cpp.
 #include "app/DataObjects.h"
 #include "app/GridFactory.h"
 #include "platform/Strings.h"
@@ -77,6 +78,10 @@ public:
     /// a failure is shown in an error box and gives false.
     bool ConnectDB(ado::TADOConnection& connection, const platform::AnsiString& database);
 
+    /// Gives the reference-number columns (UTR, UDR, UCR, UPR, UMR, any case) of
+    /// an open dataset a display width of 18.
+    static void SetRefFieldWidths(db::TDataSet& dataSet);
+
 public slots:
     void FormCreate();
     void FormShow();
@@ -87,6 +92,14 @@ public slots:
     void edtSQLIPChange(QObject* sender);
     void btnConnectClick();
     void btnDisconnectClick();
+
+    /// Lists the tables of the clicked database in TableList.
+    void DatabaseListClick();
+    /// Opens the clicked table in the browse grid on a fresh shared connection.
+    void TableListClick();
+    /// Runs the SQL text: a query into the result grid (sender btnSearch) or a
+    /// command with its outcome in the result memo (sender btnExecute).
+    void RunSQL(QObject* sender);
 
     void btnRefreshClick();
     void PageControl_TTRS_TableChange();
@@ -123,6 +136,10 @@ private:
     /// Names the data objects and sets their fixed properties.
     void SetUpDataObjects();
     void ReleaseGrids();
+    /// Binds the list clicks and the SQL buttons to their handlers.
+    void BindBrowserAndConsole();
+    /// Shows the result memo with `text` in place of the result grid.
+    void ShowSQLResultText(const QString& text);
     /// Fills DatabaseList from the server's database list.
     void ListDatabases();
 
