@@ -31,6 +31,10 @@ bool IsHiddenTable(platform::AnsiString name) {
 void TVelkin::BindBrowserAndConsole() {
     connect(DatabaseList, &QListWidget::itemClicked, this, [this] { DatabaseListClick(); });
     connect(TableList, &QListWidget::itemClicked, this, [this] { TableListClick(); });
+    connect(browDBGrid, &DataGrid::CellClick, this, &TVelkin::browDBGridCellClick);
+    connect(btnUpdate, &QPushButton::clicked, this, &TVelkin::btnUpdateClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TVelkin::btnCancelClick);
+    connect(btnExit, &QPushButton::clicked, this, &TVelkin::btnExitClick);
     for (QPushButton* button : {btnSearch, btnExecute})
         connect(button, &QPushButton::clicked, this,
                 [this, button] { Guarded([&] { RunSQL(button); }); });

@@ -19,7 +19,7 @@
 // The implementation is split by tab: Unit1.cpp (window, tabs, caption),
 // SQLServerTab.cpp, Connect.cpp (connecting and disconnecting), DataObjects.cpp,
 // DbTableTab.cpp, DatabaseBrowser.cpp (list clicks), SQLCommandTab.cpp,
-// SQLConsole.cpp (RunSQL) and TTRSTab.cpp.
+// SQLConsole.cpp (RunSQL), FieldEditor.cpp (long-text editor) and TTRSTab.cpp.
 #include "app/DataObjects.h"
 #include "app/GridFactory.h"
 #include "platform/Strings.h"
@@ -100,6 +100,15 @@ public slots:
     /// Runs the SQL text: a query into the result grid (sender btnSearch) or a
     /// command with its outcome in the result memo (sender btnExecute).
     void RunSQL(QObject* sender);
+
+    /// Opens "MemoPage" on the clicked cell when its field holds long text.
+    void browDBGridCellClick(int column);
+    /// Writes the memo's text into the selected field of the current row.
+    void btnUpdateClick();
+    /// Refills the memo from the selected field, dropping what was typed.
+    void btnCancelClick();
+    /// Returns to "DataPage" without writing.
+    void btnExitClick();
 
     void btnRefreshClick();
     void PageControl_TTRS_TableChange();

@@ -3,6 +3,8 @@
 // messages, text rules and result area.
 #include "WindowTestSupport.h"
 #include "app/DataObjects.h"
+#include "app/FieldEditor.h"
+#include "app/GridFactory.h"
 #include "app/Unit1.h"
 #include "platform/Dialogs.h"
 #include "standin/launcher/StandinProcess.h"
@@ -14,6 +16,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTest>
 #include <memory>
 
@@ -101,6 +104,11 @@ private slots:
     void tableClickOpensTable();
     void failedReopeningLeavesTableClosed();
     void big5TextReadBack();
+    void cellClickOpensMemoPageForLongText_data();
+    void cellClickOpensMemoPageForLongText();
+    void memoUpdateCancelExit();
+    void convertToSystemCodePage_data();
+    void convertToSystemCodePage();
 
 private:
     std::unique_ptr<standin::StandinProcess> server_;
@@ -373,6 +381,94 @@ void TestTVelkinBrowser::big5TextReadBack() {
             QString::fromStdU16String(f.browse().FieldByName("DocTitle")->AsWideString());
         QVERIFY2(titles.contains(title), qPrintable(title));
     }
+}
+
+void TestTVelkinBrowser::cellClickOpensMemoPageForLongText_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("text column") << "Notes"
+                                 << "MemoPage";
+    QTest::newRow("short column") << "Name"
+                                  << "DataPage";
+    QTest::newRow("number column") << "Balance"
+                                   << "DataPage";
+}
+
+void TestTVelkinBrowser::cellClickOpensMemoPageForLongText() {
+    QFETCH(QString, field);
+    QFETCH(QString, page);
+    BrowserFixture f(*server_);
+    f.clickItem("DatabaseList", "VELKIN_DEMO");
+    f.clickItem("TableList", "Customers");
+    auto* grid = f.control<DataGrid>("browDBGrid");
+    grid->SetSelectedField(f.browse().FieldByName(field.toStdString()));
+    emit grid->CellClick(grid->SelectedIndex());
+
+    QCOMPARE(f.control<QStackedWidget>("DbNoteBook")->currentWidget()->objectName(), page);
+    if (page == "MemoPage")
+        QCOMPARE(f.control<QPlainTextEdit>("Memo1")->toPlainText(),
+                 QString::fromStdU16String(f.browse().FieldByName("Notes")->AsWideString()));
+    QVERIFY(f.dialogs.boxes.empty());
+}
+
+void TestTVelkinBrowser::memoUpdateCancelExit() {
+    BrowserFixture f(*server_);
+    f.clickItem("DatabaseList", "VELKIN_DEMO");
+    f.clickItem("TableList", "Customers");
+    f.browse().Next();
+    const int id = f.browse().FieldByName("CustomerID")->AsInteger();
+    const QString stored =
+        QString::fromStdU16String(f.browse().FieldByName("Notes")->AsWideString());
+    auto* grid = f.control<DataGrid>("browDBGrid");
+    grid->SetSelectedField(f.browse().FieldByName("Notes"));
+    emit grid->CellClick(grid->SelectedIndex());
+    auto* memo = f.control<QPlainTextEdit>("Memo1");
+    auto storedNotes = [&] {
+        f.run("btnSearch", QString("SELECT Notes FROM Customers WHERE CustomerID = %1").arg(id));
+        return QString::fromStdU16String(f.result().FieldByName("Notes")->AsWideString());
+    };
+
+    // Cancel refills the memo from the row, not from what was typed.
+    memo->setPlainText("typed, then cancelled");
+    f.control<QPushButton>("btnCancel")->click();
+    QCOMPARE(memo->toPlainText(), stored);
+
+    // Update writes the memo's text, line break included, and stays on the page.
+    memo->setPlainText("Line one\nLine two");
+    f.control<QPushButton>("btnUpdate")->click();
+    QVERIFY(f.dialogs.boxes.empty());
+    auto* notebook = f.control<QStackedWidget>("DbNoteBook");
+    QCOMPARE(notebook->currentWidget()->objectName(), QString("MemoPage"));
+    QVERIFY(storedNotes().startsWith("Line one"));
+    QVERIFY(storedNotes().endsWith("Line two"));
+
+    // Exit writes nothing.
+    memo->setPlainText("typed, then left");
+    f.control<QPushButton>("btnExit")->click();
+    QCOMPARE(notebook->currentWidget()->objectName(), QString("DataPage"));
+    QVERIFY(storedNotes().endsWith("Line two"));
+}
+
+void TestTVelkinBrowser::convertToSystemCodePage_data() {
+    QTest::addColumn<bool>("nativeWide");
+    QTest::addColumn<int>("systemOEM");
+    QTest::addColumn<int>("userOEM");
+    QTest::addColumn<QString>("text");
+    // Every case where the text must come back exactly as the memo holds it.
+    QTest::newRow("native wide windows") << true << 437 << 850 << QString::fromUtf8("é 中 x");
+    QTest::newRow("equal code pages") << false << 950 << 950 << QString::fromUtf8("é 中 x");
+    QTest::newRow("ASCII in different code pages") << false << 437 << 950 << "Plain ASCII 123";
+}
+
+void TestTVelkinBrowser::convertToSystemCodePage() {
+    QFETCH(bool, nativeWide);
+    QFETCH(int, systemOEM);
+    QFETCH(int, userOEM);
+    QFETCH(QString, text);
+    const platform::WideString converted =
+        ConvertToSystemCodePage(text.toStdU16String(), nativeWide, platform::CodePage(systemOEM),
+                                platform::CodePage(userOEM));
+    QCOMPARE(QString::fromStdU16String(converted), text);
 }
 
 QTEST_MAIN(TestTVelkinBrowser)

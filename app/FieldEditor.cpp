@@ -1,0 +1,83 @@
+// The long-text editor of the "Database Table" tab ("MemoPage") and the hidden
+// table clearing of "DataPage". The editor has no copy of the value: it works on
+// the grid's selected field of the browse table's current row.
+#include "app/FieldEditor.h"
+
+#include "app/HandlerSupport.h"
+#include "app/StartupFacts.h"
+#include "app/Unit1.h"
+#include "platform/CodePageConv.h"
+#include "ui/Cmn_Modules.h"
+
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <limits>
+#include <memory>
+
+namespace {
+
+// Qt windows take wide text natively on every platform.
+constexpr bool NativeWideWindows = true;
+
+// Memo fields, and the wide-string fields of the largest size by which the browse
+// table delivers text, ntext and the (max) types.
+bool IsLongText(const db::TField& field) {
+    if (field.DataType() == db::ftMemo || field.DataType() == db::ftWideMemo)
+        return true;
+    return field.DataType() == db::ftWideString &&
+           field.Size() == std::numeric_limits<int32_t>::max();
+}
+
+// A wide field's text as it stands; a narrow one's widened with the ANSI code page.
+QString FieldText(const db::TField& field) {
+    if (field.DataType() == db::ftWideString || field.DataType() == db::ftWideMemo)
+        return QString::fromStdU16String(field.AsWideString());
+    return QString::fromStdU16String(platform::AnsiToWide(field.AsString()));
+}
+
+} // namespace
+
+platform::WideString ConvertToSystemCodePage(const platform::WideString& text,
+                                             bool nativeWideWindows, platform::CodePage systemOEM,
+                                             platform::CodePage userOEM) {
+    if (nativeWideWindows || systemOEM == userOEM)
+        return text;
+    return Cmn_Modules::AnsiToWideCP(platform::WideToAnsi(text), systemOEM);
+}
+
+void TVelkin::browDBGridCellClick(int /*column*/) {
+    Guarded([&] {
+        db::TField* field = browDBGrid->SelectedField();
+        if (!field || !IsLongText(*field))
+            return;
+        DbNoteBook->setCurrentWidget(DbNoteBook->findChild<QWidget*>("MemoPage"));
+        Memo1->clear();
+        Memo1->setPlainText(FieldText(*field));
+    });
+}
+
+void TVelkin::btnUpdateClick() {
+    Guarded([&] {
+        browTntADOTableLX.Edit();
+        const platform::WideString text =
+            ConvertToSystemCodePage(Memo1->toPlainText().toStdU16String(), NativeWideWindows,
+                                    SystemOEMCodePage, UserOEMCodePage);
+        db::TField* selected = browDBGrid->SelectedField();
+        if (!selected)
+            throw std::runtime_error("No field is selected");
+        browTntADOTableLX.FieldByName(selected->FieldName())->SetAsWideString(text);
+        browTntADOTableLX.Post();
+    });
+}
+
+void TVelkin::btnCancelClick() {
+    Guarded([&] {
+        Memo1->clear();
+        if (db::TField* field = browDBGrid->SelectedField())
+            Memo1->setPlainText(FieldText(*field));
+    });
+}
+
+void TVelkin::btnExitClick() {
+    DbNoteBook->setCurrentWidget(DbNoteBook->findChild<QWidget*>("DataPage"));
+}
