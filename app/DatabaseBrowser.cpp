@@ -35,6 +35,7 @@ void TVelkin::BindBrowserAndConsole() {
     connect(btnUpdate, &QPushButton::clicked, this, &TVelkin::btnUpdateClick);
     connect(btnCancel, &QPushButton::clicked, this, &TVelkin::btnCancelClick);
     connect(btnExit, &QPushButton::clicked, this, &TVelkin::btnExitClick);
+    connect(btnClearTable, &QPushButton::clicked, this, &TVelkin::btnClearTableClick);
     for (QPushButton* button : {btnSearch, btnExecute})
         connect(button, &QPushButton::clicked, this,
                 [this, button] { Guarded([&] { RunSQL(button); }); });

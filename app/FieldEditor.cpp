@@ -1,6 +1,7 @@
 // The long-text editor of the "Database Table" tab ("MemoPage") and the hidden
 // table clearing of "DataPage". The editor has no copy of the value: it works on
-// the grid's selected field of the browse table's current row.
+// the grid's selected field of the browse table's current row. The clearing empties
+// every user table of the shared connection's current database without asking.
 #include "app/FieldEditor.h"
 
 #include "app/HandlerSupport.h"
@@ -11,6 +12,7 @@
 
 #include <QPlainTextEdit>
 #include <QStackedWidget>
+#include <exception>
 #include <limits>
 #include <memory>
 
@@ -80,4 +82,35 @@ void TVelkin::btnCancelClick() {
 
 void TVelkin::btnExitClick() {
     DbNoteBook->setCurrentWidget(DbNoteBook->findChild<QWidget*>("DataPage"));
+}
+
+void TVelkin::btnClearTableClick() {
+    Guarded([&] {
+        db::TADODataSet names;
+        names.SetConnection(&pubADOConnection);
+        names.SetCommandType(db::cmdText);
+        names.SetCommandText(
+            u"select name from sysobjects where xtype  = 'U' and name <> 'dtproperties'");
+        CloseOnExit closeAfterwards(names);
+        names.Open();
+        names.First();
+        if (names.Eof())
+            return;
+        // "OK!" comes first also when a deletion failed; its error follows it.
+        std::exception_ptr failure;
+        try {
+            ado::TADOCommand command;
+            command.Connection = &pubADOConnection;
+            for (; !names.Eof(); names.Next()) {
+                command.setCommandText(
+                    platform::AnsiToWide("Delete from " + names.FieldByName("Name")->AsString()));
+                command.Execute();
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        platform::dialogs().messageBox(platform::BoxKind::Plain, ApplicationTitle, "OK!");
+        if (failure)
+            std::rethrow_exception(failure);
+    });
 }

@@ -109,6 +109,8 @@ public slots:
     void btnCancelClick();
     /// Returns to "DataPage" without writing.
     void btnExitClick();
+    /// Deletes every row of every user table of the current database.
+    void btnClearTableClick();
 
     void btnRefreshClick();
     void PageControl_TTRS_TableChange();

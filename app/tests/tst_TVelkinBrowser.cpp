@@ -109,6 +109,7 @@ private slots:
     void memoUpdateCancelExit();
     void convertToSystemCodePage_data();
     void convertToSystemCodePage();
+    void clearTableEmptiesUserTables();
 
 private:
     std::unique_ptr<standin::StandinProcess> server_;
@@ -469,6 +470,28 @@ void TestTVelkinBrowser::convertToSystemCodePage() {
         ConvertToSystemCodePage(text.toStdU16String(), nativeWide, platform::CodePage(systemOEM),
                                 platform::CodePage(userOEM));
     QCOMPARE(QString::fromStdU16String(converted), text);
+}
+
+void TestTVelkinBrowser::clearTableEmptiesUserTables() {
+    BrowserFixture f(*server_);
+    f.run("btnExecute", "CREATE DATABASE CLEAR_ME");
+    f.run("btnExecute", "CREATE DATABASE NO_TABLES");
+    f.run("btnExecute", "USE CLEAR_ME CREATE TABLE First_T (n int) CREATE TABLE Second_T (n int) "
+                        "INSERT INTO First_T VALUES (1) INSERT INTO Second_T VALUES (2)");
+    QCOMPARE(f.resultMemo()->toPlainText(), QString("SQL command run success."));
+
+    f.control<QPushButton>("btnClearTable")->click();
+    QCOMPARE(f.dialogs.boxes.size(), size_t(1));
+    QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Plain);
+    QCOMPARE(f.dialogs.boxes[0].text, QString("OK!"));
+    f.run("btnSearch", "SELECT (SELECT count(*) FROM First_T) + (SELECT count(*) FROM Second_T) "
+                       "AS n");
+    QCOMPARE(f.result().FieldByName("n")->AsInteger(), 0);
+
+    // A database without user tables gives no message at all.
+    f.run("btnExecute", "USE NO_TABLES");
+    f.control<QPushButton>("btnClearTable")->click();
+    QCOMPARE(f.dialogs.boxes.size(), size_t(1));
 }
 
 QTEST_MAIN(TestTVelkinBrowser)
