@@ -53,8 +53,8 @@ ConnectionString ConnectionString::parse(const WideString& text) {
         if (i >= n || text[i] == u';') {
             // A segment without '=' carries nothing; blank ones separate nothing.
             if (!trimmed(key).empty())
-                throw ConnectionStringError("Format of the initialization string does not "
-                                            "conform to the OLE DB specification.");
+                throw ConnectionStringError("Malformed connection string: a setting "
+                                            "without \"=\".");
             ++i;
             continue;
         }
@@ -81,8 +81,8 @@ ConnectionString ConnectionString::parse(const WideString& text) {
             while (i < n && isBlank(text[i]))
                 ++i;
             if (!closed || (i < n && text[i] != u';'))
-                throw ConnectionStringError("Format of the initialization string does not "
-                                            "conform to the OLE DB specification.");
+                throw ConnectionStringError("Malformed connection string: a quoted value "
+                                            "is not closed or is followed by more text.");
         } else {
             while (i < n && text[i] != u';')
                 value += text[i++];
