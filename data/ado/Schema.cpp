@@ -42,11 +42,10 @@ std::shared_ptr<Recordset> indexes(odbc::Connection& oc, const std::vector<Varia
         odbc::Statement st(oc);
         st.primaryKeys(catalog, schema, table);
         while (st.fetch()) {
-            const auto c4 = st.getText(4);
-            const auto c5 = st.getInt(5);
+            // Read in column order: not every driver lets SQLGetData go back.
+            (void)st.getText(4);
+            (void)st.getInt(5);
             const auto name = st.getText(6);
-            (void)c4;
-            (void)c5;
             if (name)
                 primaryKeyNames.push_back(*name);
         }

@@ -95,6 +95,15 @@ const char* const kMixedNotes[] = {"進口報單 / 进口报单", "海關確認 
 std::string utr(int n) {
     return fmt("UTR%015d", 202300000 + n);
 }
+
+// Binds the four columns every TTRS table starts with (UTR, MType, ProcessorEDI,
+// ProcessorRole); the message type is drawn unless given.
+void bindDocumentKey(Statement& st, Sequence& rnd, int document, const char* mtype = nullptr) {
+    bindText(st, 1, utr(document));
+    st.bind(2, std::string_view(mtype ? mtype : rnd.pick(kMTypes)));
+    st.bind(3, std::string_view(rnd.pick(kEdis)));
+    st.bind(4, std::string_view(rnd.pick(kRoles)));
+}
 std::string ref(const char* prefix, int n) {
     return std::string(prefix) + fmt("%015d", n);
 }
@@ -162,10 +171,7 @@ void seedTtrs(Databases& databases) {
         const char* const boxes[] = {"I", "O", "S"};
         for (int n = 1; n <= documents; ++n) {
             st.reset();
-            bindText(st, 1, utr(n));
-            st.bind(2, std::string_view(rnd.pick(kMTypes)));
-            st.bind(3, std::string_view(rnd.pick(kEdis)));
-            st.bind(4, std::string_view(rnd.pick(kRoles)));
+            bindDocumentKey(st, rnd, n);
             st.bind(5, int64_t(n % 7 + 1));
             st.bind(6, std::string_view(rnd.pick(boxes)));
             st.bind(7, std::string_view(rnd.pick(statuses)));
@@ -189,10 +195,7 @@ void seedTtrs(Databases& databases) {
                         "BoxType, ReferenceNo, UCR, Note, LstDate) VALUES (?,?,?,?,?,?,?,?,?,?)");
         for (int n = 1; n <= 200; ++n) {
             st.reset();
-            bindText(st, 1, utr(n % documents + 1));
-            st.bind(2, std::string_view(rnd.pick(kMTypes)));
-            st.bind(3, std::string_view(rnd.pick(kEdis)));
-            st.bind(4, std::string_view(rnd.pick(kRoles)));
+            bindDocumentKey(st, rnd, n % documents + 1);
             st.bind(5, int64_t(n));
             st.bind(6, std::string_view(n % 2 ? "I" : "O"));
             bindText(st, 7, fmt("REF-%06d", n * 37));
@@ -207,10 +210,7 @@ void seedTtrs(Databases& databases) {
                         "LstVersion, UPR, Direction, ExchDate) VALUES (?,?,?,?,?,?,?,?,?)");
         for (int n = 1; n <= 150; ++n) {
             st.reset();
-            bindText(st, 1, utr(n % documents + 1));
-            st.bind(2, std::string_view(rnd.pick(kMTypes)));
-            st.bind(3, std::string_view(rnd.pick(kEdis)));
-            st.bind(4, std::string_view(rnd.pick(kRoles)));
+            bindDocumentKey(st, rnd, n % documents + 1);
             st.bind(5, int64_t(n));
             st.bind(6, int64_t(rnd.upTo(4) + 1));
             bindText(st, 7, ref("UPR", n));
@@ -226,10 +226,7 @@ void seedTtrs(Databases& databases) {
         const char* const states[] = {"NEW", "SENT", "ACK", "ERR", "DONE"};
         for (int n = 1; n <= documents; ++n) {
             st.reset();
-            bindText(st, 1, utr(n));
-            st.bind(2, std::string_view(rnd.pick(kMTypes)));
-            st.bind(3, std::string_view(rnd.pick(kEdis)));
-            st.bind(4, std::string_view(rnd.pick(kRoles)));
+            bindDocumentKey(st, rnd, n);
             st.bind(5, std::string_view(rnd.pick(states)));
             bindText(st, 6, rnd.upTo(3) ? std::string("Q") + std::to_string(rnd.upTo(9)) : "");
             bindText(st, 7, std::to_string(rnd.upTo(6)));
@@ -247,10 +244,7 @@ void seedTtrs(Databases& databases) {
         const int rows = 40 + 10 * (table++ % 5);
         for (int n = 1; n <= rows; ++n) {
             st.reset();
-            bindText(st, 1, utr(n));
-            st.bind(2, std::string_view(kMTypes[table - 1]));
-            st.bind(3, std::string_view(rnd.pick(kEdis)));
-            st.bind(4, std::string_view(rnd.pick(kRoles)));
+            bindDocumentKey(st, rnd, n, kMTypes[table - 1]);
             st.bind(5, int64_t(n % 5 + 1));
             bindText(st, 6, std::to_string(rnd.upTo(9) + 1));
             st.bind(7, std::string_view(rnd.pick(kRoles)));
@@ -272,10 +266,7 @@ void seedTtrs(Databases& databases) {
                             "(?,?,?,?,?,?,?,?,?,?,?)");
         for (int n = 1; n <= 80; ++n) {
             st.reset();
-            bindText(st, 1, utr(n % 30 + 1));
-            st.bind(2, std::string_view(rnd.pick(kMTypes)));
-            st.bind(3, std::string_view(rnd.pick(kEdis)));
-            st.bind(4, std::string_view(rnd.pick(kRoles)));
+            bindDocumentKey(st, rnd, n % 30 + 1);
             st.bind(5, int64_t(1));
             st.bind(6, int64_t(n));
             st.bind(7, std::string_view(rnd.pick(goods)));
