@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -230,20 +232,55 @@ void TestRegistry::refusesWhatItCannotReadOrWrite() {
     QCOMPARE(blocker.read(), QByteArray(kExport));
 }
 
+namespace {
+
+// The permission checks proper, with plain system calls so that they can run in
+// a child process. Returns 0 when all hold, else the number of the first that
+// failed.
+int permissionChecks(const std::string& dir, const std::string& file) {
+    if (::chmod(file.c_str(), S_IWUSR) != 0)
+        return 10;
+    if (Registry(file).OpenKey("\\Software\\Orvane\\Pelmar4", false))
+        return 1; // an unreadable file opens nothing
+    if (::chmod(file.c_str(), S_IRUSR | S_IWUSR) != 0 ||
+        ::chmod(dir.c_str(), S_IRUSR | S_IXUSR) != 0)
+        return 11;
+    Registry readOnly(file);
+    if (!readOnly.OpenKey("\\Software\\Orvane\\Pelmar4", true))
+        return 2; // an existing key opens from a folder that cannot be written
+    if (readOnly.OpenKey("\\Software\\Orvane\\Missing", true))
+        return 3; // a missing key cannot be created there
+    return ::chmod(dir.c_str(), S_IRWXU) == 0 ? 0 : 12;
+}
+
+} // namespace
+
 void TestRegistry::refusesWithoutPermissions() {
-    if (::geteuid() == 0)
-        QSKIP("permissions do not bind the superuser");
     RegistryFixture locked;
     locked.write(kExport);
-    QFile::setPermissions(locked.path(), QFileDevice::WriteOwner);
-    QVERIFY(!locked.registry().OpenKey("\\Software\\Orvane\\Pelmar4", false));
-    QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QFile::setPermissions(locked.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    Registry readOnly = locked.registry();
-    QVERIFY(readOnly.OpenKey("\\Software\\Orvane\\Pelmar4", true));
-    QVERIFY(!readOnly.OpenKey("\\Software\\Orvane\\Missing", true));
-    QFile::setPermissions(locked.dir.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const std::string dir = locked.dir.path().toStdString();
+    const std::string file = locked.path().toStdString();
+    if (::geteuid() != 0) {
+        QCOMPARE(permissionChecks(dir, file), 0);
+        return;
+    }
+    // Permissions do not bind the superuser: run the checks as the unprivileged
+    // user "nobody", owning the folder and the file.
+    constexpr uid_t nobody = 65534;
+    QVERIFY(::chown(dir.c_str(), nobody, nobody) == 0);
+    QVERIFY(::chown(file.c_str(), nobody, nobody) == 0);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            ::_exit(100);
+        ::_exit(permissionChecks(dir, file));
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QVERIFY(::chown(dir.c_str(), 0, 0) == 0);
 }
 
 void TestRegistry::malformedFilesNeverCrash_data() {

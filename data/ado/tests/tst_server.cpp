@@ -83,9 +83,9 @@ private slots:
             auto c = connect("master");
             auto rs = c->Execute(u"SELECT 1");
             if (!rs->Active() || rs->RecordCount() != 1)
-                QSKIP("the stand-in cannot answer SELECT 1 yet");
+                QFAIL("the stand-in cannot answer SELECT 1");
         } catch (const std::exception& e) {
-            QSKIP(qPrintable(QString("the stand-in cannot answer SELECT 1 yet: ") + e.what()));
+            QFAIL(qPrintable(QString("the stand-in is not available: ") + e.what()));
         }
     }
 
