@@ -71,13 +71,10 @@ QVariant TQXGridModel::data(const QModelIndex& index, int role) const {
     db::TField* field = FGrid.ColumnField(index.column());
     if (!ds || !field || index.row() >= ds->ViewRecordCount())
         return {};
-    const int saved = ds->SetActiveRecordIndex(index.row());
     try {
-        const QString text = QString::fromStdU16String(QXGrid::CellText(field));
-        ds->SetActiveRecordIndex(saved);
-        return text;
+        ActiveRecordScope onRow(*ds, index.row());
+        return QString::fromStdU16String(QXGrid::CellText(field));
     } catch (...) {
-        ds->SetActiveRecordIndex(saved);
         return {};
     }
 }

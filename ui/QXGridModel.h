@@ -4,11 +4,27 @@
 // (one row per record, one column per visible field). The model holds no
 // values: its counts are cached only so that Qt sees each change of shape as
 // one reset, and every cell is read from the dataset when it is painted.
+#include "data/db/DataSet.h"
 #include "data/db/DataSource.h"
 
 #include <QAbstractTableModel>
 
 class TQXDBGrid;
+
+/// Points field reads at one record for its lifetime, and back on every path:
+/// how the grid reads a row other than the current one without moving to it.
+class ActiveRecordScope {
+public:
+    ActiveRecordScope(db::TDataSet& ds, int record)
+        : FDataSet(ds), FSaved(ds.SetActiveRecordIndex(record)) {}
+    ~ActiveRecordScope() { FDataSet.SetActiveRecordIndex(FSaved); }
+    ActiveRecordScope(const ActiveRecordScope&) = delete;
+    ActiveRecordScope& operator=(const ActiveRecordScope&) = delete;
+
+private:
+    db::TDataSet& FDataSet;
+    int FSaved;
+};
 
 class TQXGridLink : public db::TDataLink {
 public:

@@ -13,24 +13,6 @@
 #include <QPainter>
 #include <QPolygon>
 
-namespace {
-
-/// Points field reads at one record for its lifetime, and back on every path.
-class ActiveRecordScope {
-public:
-    ActiveRecordScope(db::TDataSet& ds, int record)
-        : FDataSet(ds), FSaved(ds.SetActiveRecordIndex(record)) {}
-    ~ActiveRecordScope() { FDataSet.SetActiveRecordIndex(FSaved); }
-    ActiveRecordScope(const ActiveRecordScope&) = delete;
-    ActiveRecordScope& operator=(const ActiveRecordScope&) = delete;
-
-private:
-    db::TDataSet& FDataSet;
-    int FSaved;
-};
-
-} // namespace
-
 // ---------------------------------------------------------------- TQXGridHeader
 
 TQXGridHeader::TQXGridHeader(Qt::Orientation orientation, TQXDBGrid& grid)
