@@ -1,9 +1,9 @@
 #pragma once
-// Datasets and grids for the grid's tests: an in-memory dataset whose rows are
-// either stored or made from their index on demand (a million rows cost
-// nothing), counting every row read; and a grid that records the texts its
-// cell-text operations were handed.
-#include "data/db/DataSet.h"
+// Datasets and grids for the grid's tests: the in-memory dataset of the data
+// layer's tests, whose rows may also be made from their index on demand (a
+// million rows cost nothing), counting every row read; and a grid that records
+// the texts its cell-text operations were handed.
+#include "data/db/tests/MemoryDataSet.h"
 #include "ui/QXGrid.h"
 
 #include <functional>
@@ -15,26 +15,18 @@
 namespace gridtest {
 
 using db::Variant;
+using dbtest::Column;
 
-struct Column {
-    std::string name;
-    db::TFieldType type;
-    int size = 0;
-};
-
-class GridDataSet : public db::TDataSet {
+class GridDataSet : public dbtest::MemoryDataSet {
 public:
     GridDataSet(std::vector<Column> columns, std::vector<std::vector<Variant>> rows)
-        : FColumns(std::move(columns)), FRows(std::move(rows)) {}
+        : MemoryDataSet(std::move(columns), std::move(rows)) {}
     /// `count` rows whose values `make(row, column)` gives; they cannot be posted.
     GridDataSet(std::vector<Column> columns, int count,
                 std::function<Variant(int row, int column)> make)
-        : FColumns(std::move(columns)), FGenerated(count), FMake(std::move(make)) {}
+        : MemoryDataSet(std::move(columns)), FGenerated(count), FMake(std::move(make)) {}
     ~GridDataSet() override { CloseForDestroy(); }
 
-    std::vector<std::vector<Variant>>& Rows() { return FRows; }
-    /// The next post throws this text (once) when not empty.
-    std::string FailNextPost;
     int Posts = 0;
     /// Every cursor read since the last ResetReads, and the rows they went to.
     int Reads = 0;
@@ -45,49 +37,26 @@ public:
     }
 
 protected:
-    void InternalInitFieldDefs() override {
-        FieldDefs().Clear();
-        for (const Column& c : FColumns)
-            FieldDefs().Add(c.name, c.type, c.size, false);
-    }
-    void InternalClose() override {}
     int InternalRecordCount() const override {
-        return FMake ? FGenerated : static_cast<int>(FRows.size());
+        return FMake ? FGenerated : MemoryDataSet::InternalRecordCount();
     }
     bool GetRecordValue(int row, db::TField& field, Variant& out) override {
         ++Reads;
         RowsRead.insert(row);
-        const int column = field.FieldNo() - 1;
-        out = FMake ? FMake(row, column)
-                    : FRows.at(static_cast<size_t>(row)).at(static_cast<size_t>(column));
+        if (!FMake)
+            return MemoryDataSet::GetRecordValue(row, field, out);
+        out = FMake(row, field.FieldNo() - 1);
         return !out.isBlank();
     }
     int InternalPost() override {
         ++Posts;
-        if (!FailNextPost.empty()) {
-            const std::string text = FailNextPost;
-            FailNextPost.clear();
-            throw std::runtime_error(text);
-        }
-        if (FMake)
+        // A post made to fail fails with its own text, generated rows or not.
+        if (FMake && FailNextPost.empty())
             throw std::runtime_error("generated rows cannot be written");
-        std::vector<Variant> row(FColumns.size(), Variant::null());
-        for (db::TField* f : Fields())
-            row.at(static_cast<size_t>(f->FieldNo() - 1)) =
-                EditBuffer().at(static_cast<size_t>(f->Index()));
-        if (State() == db::dsInsert) {
-            const int at = std::min(CurrentIndex(), static_cast<int>(FRows.size()));
-            FRows.insert(FRows.begin() + at, row);
-            return at;
-        }
-        FRows.at(static_cast<size_t>(CurrentIndex())) = row;
-        return CurrentIndex();
+        return MemoryDataSet::InternalPost();
     }
-    void InternalDelete() override { FRows.erase(FRows.begin() + CurrentIndex()); }
 
 private:
-    std::vector<Column> FColumns;
-    std::vector<std::vector<Variant>> FRows;
     int FGenerated = 0;
     std::function<Variant(int, int)> FMake;
 };
