@@ -23,7 +23,7 @@ ServerMessage errorMessage(int number, uint8_t severity, uint8_t state, const st
     m.number = number;
     m.severity = severity;
     m.state = state;
-    m.text = toUtf16(text);
+    m.text = fromUtf8(text);
     return m;
 }
 
@@ -152,7 +152,7 @@ public:
             sink.message(errorMessage(e.number(), 14, 1, e.what()));
             return nullptr;
         }
-        sink.databaseChanged(u"", toUtf16(db->name), db->collation);
+        sink.databaseChanged(u"", fromUtf8(db->name), db->collation);
         ServerMessage m =
             errorMessage(5701, 0, 2, "Changed database context to '" + db->name + "'.");
         sink.message(m);

@@ -159,7 +159,7 @@ void Executor::reportError(const SqlError& error) {
     m.number = error.number();
     m.state = uint8_t(error.state());
     m.severity = uint8_t(error.severity());
-    m.text = toUtf16(error.what());
+    m.text = fromUtf8(error.what());
     sink_.message(m);
     sink_.statementDone(std::nullopt, true);
     session_.lastError = error.number();
@@ -263,12 +263,12 @@ void Executor::use(TokenSpan t) {
     const std::u16string oldName = session_.currentDatabase();
     session_.connectionTo(*db); // opens it now, so a failure leaves the session where it was
     session_.setDatabase(*db);
-    sink_.databaseChanged(oldName, toUtf16(db->name), db->collation);
+    sink_.databaseChanged(oldName, fromUtf8(db->name), db->collation);
     ServerMessage m;
     m.number = 5701;
     m.state = 2;
     m.severity = 0;
-    m.text = toUtf16("Changed database context to '" + db->name + "'.");
+    m.text = fromUtf8("Changed database context to '" + db->name + "'.");
     sink_.message(m);
     done(std::nullopt);
 }
@@ -329,7 +329,7 @@ void Executor::print(TokenSpan t, const Bindings* bindings) {
     m.number = 0;
     m.state = 1;
     m.severity = 0;
-    m.text = toUtf16(evaluateText(t.subspan(1), bindings));
+    m.text = fromUtf8(evaluateText(t.subspan(1), bindings));
     sink_.message(m);
     done(std::nullopt);
 }

@@ -16,7 +16,7 @@ using Cell = TableResult::Cell;
 
 ColumnInfo col(const char* name, SqlType type, int32_t length = 0, bool nullable = true) {
     ColumnInfo c;
-    c.name = toUtf16(name);
+    c.name = fromUtf8(name);
     c.type = type;
     c.nullable = nullable;
     c.writable = false;
@@ -305,7 +305,7 @@ int64_t sendTable(const TableResult& result, ResultSink& sink) {
             } else {
                 const std::string& text = std::get<std::string>(cell);
                 if (isNCharType(result.columns[k].type)) {
-                    wide[k] = toUtf16(text);
+                    wide[k] = fromUtf8(text);
                     values[k] = std::u16string_view(wide[k]);
                 } else {
                     utf8ToCodePage(result.columns[k].collation.codePage, text, bytes[k]);

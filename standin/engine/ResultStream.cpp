@@ -256,7 +256,7 @@ ResultMeta describeResult(sqlite3_stmt* st, bool hasRow, const DescribeOptions& 
         if (!origin && o.selectItems && size_t(i) < o.selectItems->size() &&
             (*o.selectItems)[size_t(i)] == name)
             name.clear();
-        c.name = toUtf16(name);
+        c.name = fromUtf8(name);
         if (o.browse && column) {
             size_t t = 0;
             while (t < tables.size() &&
@@ -270,9 +270,9 @@ ResultMeta describeResult(sqlite3_stmt* st, bool hasRow, const DescribeOptions& 
                 tables.push_back(bt);
                 BrowseTable browse;
                 if (!iequals(schema, "main"))
-                    browse.parts.push_back(toUtf16(schema));
+                    browse.parts.push_back(fromUtf8(schema));
                 browse.parts.push_back(u"dbo");
-                browse.parts.push_back(toUtf16(column ? table : ""));
+                browse.parts.push_back(fromUtf8(column ? table : ""));
                 meta.tables.push_back(browse);
             }
             c.tableIndex = int(t + 1);
@@ -280,7 +280,7 @@ ResultMeta describeResult(sqlite3_stmt* st, bool hasRow, const DescribeOptions& 
                 if (iequals(k, origin))
                     c.isKey = true;
             if (name != origin)
-                c.baseColumn = toUtf16(origin);
+                c.baseColumn = fromUtf8(origin);
             c.hidden = size_t(i) >= size_t(n) - o.hiddenColumns;
         }
         meta.columns.push_back(std::move(c));

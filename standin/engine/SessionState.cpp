@@ -15,7 +15,7 @@ SessionState::~SessionState() {
 }
 
 std::u16string SessionState::currentDatabase() const {
-    return toUtf16(database_.name);
+    return fromUtf8(database_.name);
 }
 
 SessionConnection& SessionState::connectionTo(const DatabaseInfo& db) {

@@ -2,16 +2,16 @@
 // Small text helpers of the engine: UTF-8 <-> UTF-16 and ASCII case-insensitive
 // comparison, the way SQL Server's _CI_ collations compare names and keywords.
 // The engine works in UTF-8 internally (SQLite's native text); the front end's
-// UTF-16 is converted once at the boundary.
+// UTF-16 is converted once at the boundary, with the front end's own conversions.
+#include "standin/tds/Utf.h"
+
 #include <string>
 #include <string_view>
 
 namespace standin::engine {
 
-/// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
-std::string toUtf8(std::u16string_view text);
-/// UTF-8 to UTF-16; invalid bytes become U+FFFD.
-std::u16string toUtf16(std::string_view text);
+using tds::fromUtf8;
+using tds::toUtf8;
 
 inline char asciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? char(c - 32) : c;

@@ -1,6 +1,6 @@
 #pragma once
-// UTF-16 to UTF-8 for log lines and command-line options; unpaired surrogates
-// become U+FFFD.
+// UTF-16 <-> UTF-8 for the front end (log lines, command-line options) and the
+// engine (statement text, names and messages); unpaired surrogates become U+FFFD.
 #include <string>
 #include <string_view>
 
