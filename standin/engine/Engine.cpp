@@ -11,8 +11,6 @@
 #include "standin/engine/Text.h"
 #include "standin/engine/Types.h"
 
-#include <cstdio>
-
 namespace standin {
 namespace {
 
@@ -58,18 +56,8 @@ BoundValue boundValue(const Param& p, uint16_t sessionCodePage) {
                 b.kind = BoundValue::Text;
                 b.text = formatDateTime(v);
             } else if constexpr (std::is_same_v<T, GuidValue>) {
-                const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-                char buf[40];
-                uint8_t g[16];
-                for (int k = 0; k < 16; ++k)
-                    g[k] = v.bytes[order[k]];
-                std::snprintf(
-                    buf, sizeof buf,
-                    "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", g[0],
-                    g[1], g[2], g[3], g[4], g[5], g[6], g[7], g[8], g[9], g[10], g[11], g[12],
-                    g[13], g[14], g[15]);
                 b.kind = BoundValue::Text;
-                b.text = buf;
+                b.text = formatGuid(v);
             } else if constexpr (std::is_same_v<T, std::string_view>) {
                 if (isBinaryType(p.type.type)) {
                     b.kind = BoundValue::Blob;

@@ -40,6 +40,10 @@ const double kPowersOfTen[39] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 
                                  1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29,
                                  1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38};
 
+// Wire byte i of a uniqueidentifier is byte kGuidWireOrder[i] of its text form:
+// the first three groups travel little-endian.
+constexpr int kGuidWireOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+
 bool parseGuid(std::string_view text, GuidValue& out) {
     // Runs once per cell of a streamed uniqueidentifier column: no allocation.
     uint8_t b[16];
@@ -66,10 +70,8 @@ bool parseGuid(std::string_view text, GuidValue& out) {
     }
     if (nibbles != 32)
         return false;
-    // The first three groups travel little-endian.
-    const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
     for (int i = 0; i < 16; ++i)
-        out.bytes[i] = b[order[i]];
+        out.bytes[i] = b[kGuidWireOrder[i]];
     return true;
 }
 
@@ -161,6 +163,18 @@ bool parseDateTime(std::string_view text, DateTimeValue& out) {
     }
     out.ticks = ticks;
     return true;
+}
+
+std::string formatGuid(const GuidValue& value) {
+    uint8_t g[16];
+    for (int i = 0; i < 16; ++i)
+        g[kGuidWireOrder[i]] = value.bytes[i];
+    char buf[40];
+    std::snprintf(buf, sizeof buf,
+                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", g[0],
+                  g[1], g[2], g[3], g[4], g[5], g[6], g[7], g[8], g[9], g[10], g[11], g[12], g[13],
+                  g[14], g[15]);
+    return buf;
 }
 
 std::string formatDateTime(const DateTimeValue& v) {

@@ -33,6 +33,8 @@ int64_t streamRows(sqlite3_stmt* st, bool hasRow, const ResultMeta& meta, Result
 bool parseDateTime(std::string_view text, DateTimeValue& out);
 /// Formats DATETIME days and ticks as "YYYY-MM-DD HH:MM:SS.mmm".
 std::string formatDateTime(const DateTimeValue& value);
+/// Formats a uniqueidentifier as "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX".
+std::string formatGuid(const GuidValue& value);
 /// Parses a decimal text into an unscaled value at `scale`.
 bool parseDecimal(std::string_view text, uint8_t scale, __int128& out);
 

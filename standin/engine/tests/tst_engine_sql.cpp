@@ -773,6 +773,26 @@ private slots:
         fx->run("DROP TABLE Params");
     }
 
+    void guidParameterKeepsItsByteOrder() {
+        fx->run("CREATE TABLE Guids (g uniqueidentifier)");
+        Param guid;
+        guid.type.type = SqlType::UniqueIdentifier;
+        guid.type.length = 16;
+        GuidValue g;
+        const uint8_t wire[16] = {4, 3, 2, 1, 6, 5, 8, 7, 9, 10, 11, 12, 13, 14, 15, 16};
+        std::copy(std::begin(wire), std::end(wire), g.bytes);
+        guid.value = g;
+        auto s = rpc(u"sp_executesql", {ntext("INSERT INTO Guids VALUES (@P1)"),
+                                        ntext("@P1 uniqueidentifier"), guid});
+        QCOMPARE(s->firstError(), QString());
+        auto q = fx->run("SELECT g FROM Guids SELECT COUNT(*) FROM Guids WHERE g = "
+                         "'01020304-0506-0708-090A-0B0C0D0E0F10'");
+        QCOMPARE(q->firstError(), QString());
+        QCOMPARE(q->text(0, 0, 0), QString("0403020106050807090a0b0c0d0e0f10"));
+        QCOMPARE(q->text(1, 0, 0), QString("1"));
+        fx->run("DROP TABLE Guids");
+    }
+
     void prepareAndExecute() {
         std::vector<Param> params{intParam(0), ntext("@P1 int"), ntext("SELECT @P1 * 2")};
         params[0].output = true;
