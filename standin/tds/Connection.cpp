@@ -28,6 +28,14 @@ constexpr uint16_t kCmdSelect = 0xC1;
 // so a client that floods requests cannot grow the queue without bound.
 constexpr size_t kQueueLimit = 8;
 
+/// A transaction descriptor as ENVCHANGE carries it: 8 bytes, little-endian.
+std::array<uint8_t, 8> descriptorBytes(uint64_t descriptor) {
+    std::array<uint8_t, 8> bytes;
+    for (size_t i = 0; i < 8; ++i)
+        bytes[i] = static_cast<uint8_t>(descriptor >> (8 * i));
+    return bytes;
+}
+
 ServerMessage serverMessage(int32_t number, uint8_t severity, std::u16string text) {
     ServerMessage m;
     m.number = number;
@@ -351,17 +359,12 @@ void Connection::reportTransactionChange(bool wasInTransaction, ReplySink& sink)
     if (now == wasInTransaction)
         return;
     sink.flush(true);
-    uint8_t bytes[8];
     if (now) {
         transactionDescriptor_ = nextDescriptor_++;
-        for (int i = 0; i < 8; ++i)
-            bytes[i] = static_cast<uint8_t>(transactionDescriptor_ >> (8 * i));
-        tokens_->envChangeBytes(EnvBeginTransaction, bytes, {});
+        tokens_->envChangeBytes(EnvBeginTransaction, descriptorBytes(transactionDescriptor_), {});
     } else {
-        for (int i = 0; i < 8; ++i)
-            bytes[i] = static_cast<uint8_t>(transactionDescriptor_ >> (8 * i));
+        tokens_->envChangeBytes(EnvCommitTransaction, {}, descriptorBytes(transactionDescriptor_));
         transactionDescriptor_ = 0;
-        tokens_->envChangeBytes(EnvCommitTransaction, {}, bytes);
     }
 }
 
@@ -417,12 +420,6 @@ void Connection::rpc(const Message& message) {
 void Connection::transaction(const Message& message) {
     ReplySink sink(*this, false);
     const auto request = parseTransactionRequest(message.payload);
-    auto descriptorBytes = [](uint64_t d) {
-        std::array<uint8_t, 8> bytes;
-        for (size_t i = 0; i < 8; ++i)
-            bytes[i] = static_cast<uint8_t>(d >> (8 * i));
-        return bytes;
-    };
     auto begin = [&] {
         const uint64_t d = engine_.beginTransaction(*session_);
         transactionDescriptor_ = d != 0 ? d : nextDescriptor_++;
