@@ -72,6 +72,24 @@ bool readClustering(TokenSpan t, size_t& i, bool fallback) {
     return fallback;
 }
 
+/// Reads "PRIMARY KEY" or "UNIQUE" (`i` at its first word) and the optional
+/// CLUSTERED / NONCLUSTERED: a key constraint named `name`, its columns still to
+/// be filled in.
+IndexInfo readKeyConstraint(TokenSpan t, size_t& i, const std::string& name) {
+    IndexInfo ix;
+    ix.kind = at(t, i).isWord("PRIMARY") ? 'P' : 'U';
+    ++i;
+    if (ix.kind == 'P') {
+        if (!at(t, i).isWord("KEY"))
+            throw syntaxError(at(t, i).text);
+        ++i;
+    }
+    ix.unique = true;
+    ix.clustered = readClustering(t, i, ix.kind == 'P');
+    ix.name = name;
+    return ix;
+}
+
 /// A savepoint around a DDL statement, rolled back unless released.
 class DdlScope {
 public:
@@ -191,18 +209,8 @@ void createTable(SessionState& session, TokenSpan t, const TranslateContext& con
             constraintName = readName(t, i);
         }
         if (at(t, i).isWord("PRIMARY") || at(t, i).isWord("UNIQUE")) {
-            IndexInfo ix;
-            ix.kind = at(t, i).isWord("PRIMARY") ? 'P' : 'U';
-            ++i;
-            if (ix.kind == 'P') {
-                if (!at(t, i).isWord("KEY"))
-                    throw syntaxError(at(t, i).text);
-                ++i;
-            }
-            ix.unique = true;
-            ix.clustered = readClustering(t, i, ix.kind == 'P');
+            IndexInfo ix = readKeyConstraint(t, i, constraintName);
             ix.columns = readColumnList(t, i);
-            ix.name = constraintName;
             keys.push_back(ix);
         } else if (at(t, i).isWord("FOREIGN") || at(t, i).isWord("CHECK")) {
             // Accepted and not enforced.
@@ -303,18 +311,8 @@ void createTable(SessionState& session, TokenSpan t, const TranslateContext& con
                     ++i;
                     pendingName = readName(t, i);
                 } else if (w.isWord("PRIMARY") || w.isWord("UNIQUE")) {
-                    IndexInfo ix;
-                    ix.kind = w.isWord("PRIMARY") ? 'P' : 'U';
-                    ++i;
-                    if (ix.kind == 'P') {
-                        if (!at(t, i).isWord("KEY"))
-                            throw syntaxError(at(t, i).text);
-                        ++i;
-                    }
-                    ix.unique = true;
-                    ix.clustered = readClustering(t, i, ix.kind == 'P');
+                    IndexInfo ix = readKeyConstraint(t, i, pendingName);
                     ix.columns = {col.name};
-                    ix.name = pendingName;
                     pendingName.clear();
                     keys.push_back(ix);
                 } else if (w.isWord("COLLATE")) {
