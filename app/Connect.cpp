@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr const char* DefaultTTRSDatabase = "PELMAR_TTRS";
-
 platform::AnsiString TrimmedText(const QLineEdit* box) {
     return dbsettings::TrimText(QStringToAnsi(box->text()));
 }
@@ -83,7 +81,7 @@ void TVelkin::btnConnectClick() {
         }
         if (ok && chkbox_TTRS->isChecked()) {
             if (TrimmedText(edt_TTRSDB).empty())
-                edt_TTRSDB->setText(DefaultTTRSDatabase);
+                edt_TTRSDB->setText(dbsettings::DefaultTTRSDBName);
             if (ConnectDB(adocntn_TTRS, TrimmedText(edt_TTRSDB)))
                 lbStatus->setText("Connected");
             else
