@@ -1,9 +1,9 @@
 // RunSQL: the SQL text of the "SQL Command" tab run on the shared connection.
 // Every failure of a run is reported in the result memo, never in a box, and the
 // hourglass is taken down on every path.
+#include "app/DBSettings.h"
 #include "app/HandlerSupport.h"
 #include "app/Unit1.h"
-#include "platform/CodePageConv.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,9 +21,10 @@ QString WithCrLfLineBreaks(QString text) {
     return text.replace(QStringLiteral("\n"), QString::fromUtf16(LineBreak));
 }
 
-// One line: each CR LF pair becomes one blank, by way of the ANSI code page.
-QString JoinedLines(const QString& text) {
-    platform::AnsiString narrow = platform::WideToAnsi(text.toStdU16String());
+// One line: each CR LF pair becomes one blank, by way of the ANSI code page,
+// and the characters of code 32 or below at either end go.
+QString TrimmedOneLine(const QString& text) {
+    const platform::AnsiString narrow = QStringToAnsi(text);
     platform::AnsiString joined;
     joined.reserve(narrow.size());
     for (size_t i = 0; i < narrow.size(); ++i) {
@@ -34,18 +35,8 @@ QString JoinedLines(const QString& text) {
             joined += narrow[i];
         }
     }
-    return QString::fromStdU16String(platform::AnsiToWide(joined));
-}
-
-// Without leading and trailing characters of code 32 or below.
-QString TrimmedControls(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first].unicode() <= 32)
-        ++first;
-    while (last > first && text[last - 1].unicode() <= 32)
-        --last;
-    return text.mid(first, last - first);
+    // No byte of 32 or below is part of a wider character in an ANSI code page.
+    return AnsiToQString(dbsettings::TrimText(joined));
 }
 
 } // namespace
@@ -66,7 +57,7 @@ void TVelkin::RunSQL(QObject* sender) {
     const QTextCursor selection = SQLCommandMemo->textCursor();
     const QString source =
         selection.hasSelection() ? selection.selectedText() : SQLCommandMemo->toPlainText();
-    const QString text = TrimmedControls(JoinedLines(WithCrLfLineBreaks(source)));
+    const QString text = TrimmedOneLine(WithCrLfLineBreaks(source));
     if (text.isEmpty())
         return;
 
