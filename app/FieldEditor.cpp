@@ -34,7 +34,7 @@ bool IsLongText(const db::TField& field) {
 QString FieldText(const db::TField& field) {
     if (field.DataType() == db::ftWideString || field.DataType() == db::ftWideMemo)
         return QString::fromStdU16String(field.AsWideString());
-    return QString::fromStdU16String(platform::AnsiToWide(field.AsString()));
+    return AnsiToQString(field.AsString());
 }
 
 } // namespace
