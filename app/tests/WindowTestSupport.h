@@ -1,10 +1,13 @@
 #pragma once
 // Shared by the window tests: product settings written into a temporary folder
-// (the registry file that VELKIN_REGISTRY points at, and NOVIXSYS.INI), and
-// finding a control of the window by its name.
+// (the registry file that VELKIN_REGISTRY points at, and NOVIXSYS.INI), finding
+// a control or a data object of the window by its name, and a list's texts.
 #include "app/DBSettings.h"
 #include "app/tools/DemoSettingsWriter.h"
+#include "data/db/Component.h"
 
+#include <QListWidget>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <optional>
@@ -39,4 +42,20 @@ template <class T> T* Control(QWidget& window, const QString& name) {
     if (!control)
         qFatal("no control %s", qPrintable(name));
     return control;
+}
+
+/// The component of `owner` named `name`; a missing one ends the test run.
+template <class T> T& DataObject(const db::TComponent& owner, const char* name) {
+    for (db::TComponent* component : owner.Components())
+        if (component->Name() == name)
+            return dynamic_cast<T&>(*component);
+    qFatal("no data object %s", name);
+}
+
+/// The texts of the items of `list`, top to bottom.
+inline QStringList ItemTexts(const QListWidget& list) {
+    QStringList texts;
+    for (int row = 0; row < list.count(); ++row)
+        texts << list.item(row)->text();
+    return texts;
 }

@@ -42,10 +42,7 @@ public:
 
     template <class T> T* control(const QString& name) { return Control<T>(*window, name); }
     template <class T> T& dataObject(const char* name) {
-        for (db::TComponent* component : window->DataObjects().Components())
-            if (component->Name() == name)
-                return dynamic_cast<T&>(*component);
-        qFatal("no data object %s", name);
+        return DataObject<T>(window->DataObjects(), name);
     }
     db::TDataSet& result() { return dataObject<db::TDataSet>("ResultADODataSet"); }
     db::TDataSet& browse() { return dataObject<db::TDataSet>("browTntADOTableLX"); }
@@ -63,13 +60,7 @@ public:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(found[0]).center());
     }
-    QStringList tables() {
-        QStringList names;
-        auto* list = control<QListWidget>("TableList");
-        for (int row = 0; row < list->count(); ++row)
-            names << list->item(row)->text();
-        return names;
-    }
+    QStringList tables() { return ItemTexts(*control<QListWidget>("TableList")); }
     void run(const char* button, const QString& text) {
         sqlText()->setPlainText(text);
         control<QPushButton>(button)->click();

@@ -49,23 +49,14 @@ public:
         return tabs()->isTabVisible(tabs()->indexOf(control<QWidget>(page)));
     }
     template <class T> T& dataObject(const char* name) {
-        for (db::TComponent* component : window->DataObjects().Components())
-            if (component->Name() == name)
-                return dynamic_cast<T&>(*component);
-        qFatal("no data object %s", name);
+        return DataObject<T>(window->DataObjects(), name);
     }
     bool sharedConnected() {
         return dataObject<ado::TADOConnection>("pubADOConnection").Connected();
     }
     bool ttrsConnected() { return dataObject<ado::TADOConnection>("adocntn_TTRS").Connected(); }
 
-    QStringList listed() {
-        QStringList names;
-        auto* list = control<QListWidget>("DatabaseList");
-        for (int row = 0; row < list->count(); ++row)
-            names << list->item(row)->text();
-        return names;
-    }
+    QStringList listed() { return ItemTexts(*control<QListWidget>("DatabaseList")); }
 
     platform::RecordingDialogs dialogs;
     SettingsFixture settings;
