@@ -159,7 +159,9 @@ std::optional<DateTime> parseDate(const WideString& wide) {
 }
 
 int compareTextNoCase(const WideString& a, const WideString& b) {
-    return QString::compare(qs(a), qs(b), Qt::CaseInsensitive);
+    // Views over the texts as they are: sorting, filtering and column look-ups
+    // call this for every pair, so neither text is copied into a QString.
+    return QStringView(a).compare(QStringView(b), Qt::CaseInsensitive);
 }
 
 WideString upperText(const WideString& text) {
