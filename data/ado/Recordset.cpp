@@ -49,6 +49,33 @@ WideString unbracket(const WideString& s) {
         return s.substr(1, s.size() - 2);
     return s;
 }
+
+/// Orders rows stably by the keys, the way Sort orders them. Each row's key
+/// values are read from the store once, not again at every comparison.
+void sortRows(const detail::RowStore& s, std::vector<Bookmark>& rows,
+              const std::vector<detail::SortKey>& keys) {
+    const size_t n = rows.size(), width = keys.size();
+    std::vector<Variant> values;
+    values.reserve(n * width);
+    for (Bookmark b : rows)
+        for (const auto& k : keys)
+            values.push_back(s.value(b, k.column));
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        for (size_t k = 0; k < width; ++k) {
+            const int cmp = compareForSort(values[a * width + k], values[b * width + k]);
+            if (cmp != 0)
+                return keys[k].descending ? cmp > 0 : cmp < 0;
+        }
+        return false;
+    });
+    std::vector<Bookmark> sorted(n);
+    for (size_t i = 0; i < n; ++i)
+        sorted[i] = rows[order[i]];
+    rows = std::move(sorted);
+}
 } // namespace
 
 // --- Impl ---------------------------------------------------------------------
@@ -91,16 +118,8 @@ void Recordset::Impl::rebuildView() {
             continue;
         view.push_back(b);
     }
-    if (!sortKeys.empty()) {
-        std::stable_sort(view.begin(), view.end(), [&](Bookmark a, Bookmark b) {
-            for (const auto& k : sortKeys) {
-                int cmp = compareForSort(s.value(a, k.column), s.value(b, k.column));
-                if (cmp != 0)
-                    return k.descending ? cmp > 0 : cmp < 0;
-            }
-            return false;
-        });
-    }
+    if (!sortKeys.empty())
+        sortRows(s, view, sortKeys);
     pos = 0; // the first row; with no rows this is also EOF
 }
 
@@ -524,14 +543,10 @@ void Recordset::Seek(const std::vector<Variant>& keyValues, SeekOption option) {
     auto& order = d->indexOrder;
     if (order.empty() && !d->view.empty()) {
         order = d->view;
-        std::stable_sort(order.begin(), order.end(), [&](Bookmark a, Bookmark b) {
-            for (int c : cols) {
-                const int cmp = compareForSort(s.value(a, c), s.value(b, c));
-                if (cmp != 0)
-                    return cmp < 0;
-            }
-            return false;
-        });
+        std::vector<detail::SortKey> ascending;
+        for (int c : cols)
+            ascending.push_back({c, false});
+        sortRows(s, order, ascending);
     }
     // Compares a row with the key over the key's columns only.
     auto compareKey = [&](Bookmark b) {
