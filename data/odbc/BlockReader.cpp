@@ -145,15 +145,9 @@ void BlockReader::readRow() {
         auto& c = cols_[i];
         const int column = static_cast<int>(i + 1);
         if (c.kind == Kind::Text) {
-            auto t = st_.getText(column);
-            c.null = !t;
-            c.value.resize(t ? t->size() * 2 : 0);
-            if (t && !t->empty())
-                std::memcpy(c.value.data(), t->data(), t->size() * 2);
+            c.null = !st_.getText(column, c.text);
         } else if (c.kind == Kind::Bytes) {
-            auto b = st_.getBytes(column);
-            c.null = !b;
-            c.value = b ? std::move(*b) : std::vector<uint8_t>();
+            c.null = !st_.getBytes(column, c.value);
         } else {
             c.value.resize(c.width);
             SQLLEN ind = 0;
@@ -200,7 +194,7 @@ SQL_TIMESTAMP_STRUCT BlockReader::timestampValue(int column) const {
 std::u16string_view BlockReader::textValue(int column) const {
     const auto& c = cols_[static_cast<size_t>(column)];
     if (!block_)
-        return {reinterpret_cast<const char16_t*>(c.value.data()), c.value.size() / 2};
+        return c.text;
     SQLLEN n = c.indicators[row_];
     const size_t room = c.width / 2 - 1;
     size_t chars = (n == SQL_NO_TOTAL || n < 0) ? room : std::min(static_cast<size_t>(n) / 2, room);

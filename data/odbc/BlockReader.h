@@ -47,9 +47,11 @@ private:
         size_t width = 0;               ///< bytes per row in the bound buffer
         std::vector<uint8_t> buffer;    ///< rows x width (block mode)
         std::vector<SQLLEN> indicators; ///< per row (block mode)
-        // Row mode: the value of the current row.
+        // Row mode: the value of the current row (text columns in `text`), read
+        // into the same storage row after row.
         bool null = true;
         std::vector<uint8_t> value;
+        WideString text;
     };
     void readRow();
     const uint8_t* cell(int column) const;

@@ -181,49 +181,77 @@ bool Statement::fetch() {
 
 std::optional<WideString> Statement::getText(int column) {
     WideString out;
-    std::vector<SQLWCHAR> buf(4096);
+    if (!getText(column, out))
+        return std::nullopt;
+    return out;
+}
+
+bool Statement::getText(int column, WideString& out) {
+    // Each piece is read into the end of `out` itself, so no piece is copied.
+    constexpr size_t kPiece = 4096; // characters, the terminator included
+    out.clear();
     for (;;) {
+        const size_t have = out.size();
+        out.resize(have + kPiece);
         SQLLEN ind = 0;
-        const SQLRETURN rc =
-            check(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, buf.data(),
-                             static_cast<SQLLEN>(buf.size() * sizeof(SQLWCHAR)), &ind),
-                  SQL_HANDLE_STMT, stmt_, "SQLGetData");
-        if (rc == SQL_NO_DATA)
+        const SQLRETURN rc = check(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR,
+                                              out.data() + have,
+                                              static_cast<SQLLEN>(kPiece * sizeof(SQLWCHAR)), &ind),
+                                   SQL_HANDLE_STMT, stmt_, "SQLGetData");
+        if (rc == SQL_NO_DATA) {
+            out.resize(have);
             break;
-        if (ind == SQL_NULL_DATA)
-            return std::nullopt;
-        const size_t room = buf.size() - 1;
-        size_t got = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) / sizeof(SQLWCHAR) > room)
-                         ? room
-                         : static_cast<size_t>(ind) / sizeof(SQLWCHAR);
-        out.append(reinterpret_cast<const char16_t*>(buf.data()), got);
+        }
+        if (ind == SQL_NULL_DATA) {
+            out.clear();
+            return false;
+        }
+        const size_t room = kPiece - 1;
+        const size_t got =
+            (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) / sizeof(SQLWCHAR) > room)
+                ? room
+                : static_cast<size_t>(ind) / sizeof(SQLWCHAR);
+        out.resize(have + got);
         if (rc == SQL_SUCCESS)
             break;
     }
-    return out;
+    return true;
 }
 
 std::optional<std::vector<uint8_t>> Statement::getBytes(int column) {
     std::vector<uint8_t> out;
-    std::vector<uint8_t> buf(16384);
+    if (!getBytes(column, out))
+        return std::nullopt;
+    return out;
+}
+
+bool Statement::getBytes(int column, std::vector<uint8_t>& out) {
+    constexpr size_t kPiece = 16384;
+    out.clear();
     for (;;) {
+        const size_t have = out.size();
+        out.resize(have + kPiece);
         SQLLEN ind = 0;
         const SQLRETURN rc =
-            check(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_BINARY, buf.data(),
-                             static_cast<SQLLEN>(buf.size()), &ind),
+            check(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_BINARY,
+                             out.data() + have, static_cast<SQLLEN>(kPiece), &ind),
                   SQL_HANDLE_STMT, stmt_, "SQLGetData");
-        if (rc == SQL_NO_DATA)
+        if (rc == SQL_NO_DATA) {
+            out.resize(have);
             break;
-        if (ind == SQL_NULL_DATA)
-            return std::nullopt;
-        const size_t got = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) > buf.size())
-                               ? buf.size()
+        }
+        if (ind == SQL_NULL_DATA) {
+            out.clear();
+            return false;
+        }
+        const size_t got = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) > kPiece)
+                               ? kPiece
                                : static_cast<size_t>(ind);
-        out.insert(out.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(got));
+        out.resize(have + got);
         if (rc == SQL_SUCCESS)
             break;
     }
-    return out;
+    return true;
 }
 
 std::optional<int64_t> Statement::getInt(int column) {

@@ -61,8 +61,13 @@ public:
     bool fetch();
     /// The whole value of a column of the current row as UTF-16, or nullopt for NULL.
     std::optional<WideString> getText(int column);
+    /// The same read straight into `out`, which is replaced (empty for NULL); false for
+    /// NULL. A caller reading row after row keeps one string and its room.
+    bool getText(int column, WideString& out);
     /// The whole value as bytes, or nullopt for NULL.
     std::optional<std::vector<uint8_t>> getBytes(int column);
+    /// The same read straight into `out`, which is replaced (empty for NULL); false for NULL.
+    bool getBytes(int column, std::vector<uint8_t>& out);
     /// The value as a number, or nullopt for NULL.
     std::optional<int64_t> getInt(int column);
     void closeCursor();
