@@ -12,21 +12,17 @@ namespace ado {
 
 namespace detail {
 DataType dataTypeOfSql(int sqlType, uint64_t size) {
-    struct {
-        int sqlType;
-        uint64_t size;
-    } c{sqlType, size};
-    switch (c.sqlType) {
+    switch (sqlType) {
     case SQL_CHAR:
         return DataType::Char;
     case SQL_VARCHAR:
-        return c.size == 0 ? DataType::LongVarChar : DataType::VarChar;
+        return size == 0 ? DataType::LongVarChar : DataType::VarChar;
     case SQL_LONGVARCHAR:
         return DataType::LongVarChar;
     case SQL_WCHAR:
         return DataType::WChar;
     case SQL_WVARCHAR:
-        return c.size == 0 ? DataType::LongVarWChar : DataType::VarWChar;
+        return size == 0 ? DataType::LongVarWChar : DataType::VarWChar;
     case SQL_WLONGVARCHAR:
         return DataType::LongVarWChar;
     case SQL_BIT:
@@ -56,7 +52,7 @@ DataType dataTypeOfSql(int sqlType, uint64_t size) {
     case SQL_BINARY:
         return DataType::Binary;
     case SQL_VARBINARY:
-        return c.size == 0 ? DataType::LongVarBinary : DataType::VarBinary;
+        return size == 0 ? DataType::LongVarBinary : DataType::VarBinary;
     case SQL_LONGVARBINARY:
         return DataType::LongVarBinary;
     default:
