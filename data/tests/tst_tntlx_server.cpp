@@ -4,9 +4,8 @@
 // table as seen over a second connection. Fails at once when the stand-in
 // cannot answer "SELECT 1".
 #include "data/TntLXAdoDataSet.h"
-#include "data/db/ADOComponents.h"
 #include "data/db/VariantConv.h"
-#include "standin/launcher/StandinProcess.h"
+#include "data/db/tests/DemoServer.h"
 
 #include <QTest>
 
@@ -64,19 +63,9 @@ class TntLXServerTest : public QObject {
     std::unique_ptr<standin::StandinProcess> server_;
     std::unique_ptr<db::TADOConnectionComponent> connection_, other_;
 
-    WideString ConnectionString() const {
-        return QString::fromStdString(
-                   "Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=" +
-                   server_->dataSource() +
-                   ";Initial Catalog=VELKIN_DEMO;User ID=sa;Password=velkin")
-            .toStdU16String();
-    }
+    WideString ConnectionString() const { return dbtest::DemoConnectionString(*server_); }
     std::unique_ptr<db::TADOConnectionComponent> Connect() const {
-        auto c = std::make_unique<db::TADOConnectionComponent>();
-        c->setConnectionString(ConnectionString());
-        c->setConnectionTimeout(10);
-        c->Open();
-        return c;
+        return dbtest::ConnectToDemo(*server_);
     }
     /// The Name of row `id` as a second connection sees it.
     QString NameSeenByOther(int id) const {

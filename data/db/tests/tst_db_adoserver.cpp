@@ -2,10 +2,9 @@
 // edit posted and read back, a refused post, requery, and a statement
 // without rows handed over as a recordset. Fails at once when the stand-in
 // cannot answer "SELECT 1".
+#include "DemoServer.h"
 #include "data/ado/Command.h"
-#include "data/db/ADOComponents.h"
 #include "data/db/ADODataSet.h"
-#include "standin/launcher/StandinProcess.h"
 
 #include <QTest>
 
@@ -17,13 +16,7 @@ class AdoServerTest : public QObject {
     std::unique_ptr<standin::StandinProcess> server_;
     std::unique_ptr<TADOConnectionComponent> connection_;
 
-    WideString ConnectionString() const {
-        return QString::fromStdString(
-                   "Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=" +
-                   server_->dataSource() +
-                   ";Initial Catalog=VELKIN_DEMO;User ID=sa;Password=velkin")
-            .toStdU16String();
-    }
+    WideString ConnectionString() const { return dbtest::DemoConnectionString(*server_); }
 
 private slots:
     void initTestCase();
@@ -40,10 +33,7 @@ void AdoServerTest::initTestCase() {
     try {
         server_ =
             std::make_unique<standin::StandinProcess>(std::vector<std::string>{"--seed", "demo"});
-        connection_ = std::make_unique<TADOConnectionComponent>();
-        connection_->setConnectionString(ConnectionString());
-        connection_->setConnectionTimeout(10);
-        connection_->Open();
+        connection_ = dbtest::ConnectToDemo(*server_);
         auto rs = connection_->Execute(u"SELECT 1");
         if (!rs->Active() || rs->RecordCount() != 1)
             QFAIL("the stand-in cannot answer SELECT 1");
