@@ -182,8 +182,7 @@ void Field::setValue(const Variant& value) {
         d.pending.assign(d.store->columns.size(), std::nullopt);
     }
     // Check the conversion now, so that a bad value fails at the write, not at Update.
-    detail::RowStore probe({Info()});
-    probe.append({value});
+    d.store->checkValue(index_, value);
     d.pending[static_cast<size_t>(index_)] = value;
 }
 

@@ -228,6 +228,12 @@ void RowStore::replace(Bookmark b, const std::vector<Variant>& values) {
     rows.at(b - 1) = pack();
 }
 
+void RowStore::checkValue(int c, const Variant& value) {
+    // Converted into the scratch row only, which the next append or replace starts afresh.
+    begin();
+    putVariant(c, value);
+}
+
 bool RowStore::isNull(Bookmark b, int c) const {
     const uint8_t* row = rows[b - 1];
     return !row || (row[c / 8] >> (c % 8)) & 1;

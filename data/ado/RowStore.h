@@ -33,6 +33,9 @@ struct RowStore {
     Bookmark append(const std::vector<Variant>& values);
     /// Repacks an existing row with new values.
     void replace(Bookmark b, const std::vector<Variant>& values);
+    /// Throws AdoError when the value would not convert to the column's kind, as
+    /// append would; no row is touched.
+    void checkValue(int column, const Variant& value);
     void remove(Bookmark b) { rows.at(b - 1) = nullptr; }
     bool alive(Bookmark b) const { return b >= 1 && b <= rows.size() && rows[b - 1]; }
 
