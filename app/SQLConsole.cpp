@@ -1,7 +1,6 @@
 // RunSQL: the SQL text of the "SQL Command" tab run on the shared connection.
 // Every failure of a run is reported in the result memo, never in a box, and the
 // hourglass is taken down on every path.
-#include "app/DBSettings.h"
 #include "app/HandlerSupport.h"
 #include "app/Unit1.h"
 
@@ -21,22 +20,21 @@ QString WithCrLfLineBreaks(QString text) {
     return text.replace(QStringLiteral("\n"), QString::fromUtf16(LineBreak));
 }
 
-// One line: each CR LF pair becomes one blank, by way of the ANSI code page,
-// and the characters of code 32 or below at either end go.
-QString TrimmedOneLine(const QString& text) {
-    const platform::AnsiString narrow = QStringToAnsi(text);
-    platform::AnsiString joined;
-    joined.reserve(narrow.size());
-    for (size_t i = 0; i < narrow.size(); ++i) {
-        if (narrow[i] == '\r' && i + 1 < narrow.size() && narrow[i + 1] == '\n') {
-            joined += ' ';
-            ++i;
-        } else {
-            joined += narrow[i];
-        }
-    }
-    // No byte of 32 or below is part of a wider character in an ANSI code page.
-    return AnsiToQString(dbsettings::TrimText(joined));
+// The text as typed, without the characters of code 32 or below at either end.
+// It stays wide, so that no character outside the ANSI code page is lost, and
+// keeps its line breaks: a "--" comment ends at its line break, and joining the
+// lines would let it swallow the statement's next line.
+QString TrimmedText(const QString& text) {
+    auto isBlank = [](QChar c) {
+        return c.unicode() <= 32;
+    };
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && isBlank(text[first]))
+        ++first;
+    while (last > first && isBlank(text[last - 1]))
+        --last;
+    return text.mid(first, last - first);
 }
 
 } // namespace
@@ -57,7 +55,7 @@ void TVelkin::RunSQL(QObject* sender) {
     const QTextCursor selection = SQLCommandMemo->textCursor();
     const QString source =
         selection.hasSelection() ? selection.selectedText() : SQLCommandMemo->toPlainText();
-    const QString text = TrimmedOneLine(WithCrLfLineBreaks(source));
+    const QString text = TrimmedText(WithCrLfLineBreaks(source));
     if (text.isEmpty())
         return;
 

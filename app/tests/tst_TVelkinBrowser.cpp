@@ -87,8 +87,9 @@ private slots:
     void failedSearchDropsPreviousRows();
     void selectionRule_data();
     void selectionRule();
-    void lineBreaksBecomeBlanks_data();
-    void lineBreaksBecomeBlanks();
+    void textRunsAsTyped_data();
+    void textRunsAsTyped();
+    void commentEndsAtItsLine();
     void referenceColumnsAreWide();
     void databaseClickListsTables_data();
     void databaseClickListsTables();
@@ -248,18 +249,23 @@ void TestTVelkinBrowser::selectionRule() {
     QCOMPARE(f.result().FieldByName("first_col")->AsString(), platform::AnsiString("a"));
 }
 
-void TestTVelkinBrowser::lineBreaksBecomeBlanks_data() {
+void TestTVelkinBrowser::textRunsAsTyped_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("selectAll");
     QTest::addColumn<QString>("value");
-    QTest::newRow("one break") << "SELECT 'x\ny' AS v" << false << "x y";
-    QTest::newRow("two breaks") << "SELECT 'x\n\ny' AS v" << false << "x  y";
+    QTest::newRow("one break") << "SELECT 'x\ny' AS v" << false << "x\r\ny";
+    QTest::newRow("two breaks") << "SELECT 'x\n\ny' AS v" << false << "x\r\n\r\ny";
     QTest::newRow("statement over lines") << "SELECT\n'x'\nAS\nv\n" << false << "x";
-    QTest::newRow("selection over lines") << "SELECT 'x\ny' AS v" << true << "x y";
+    QTest::newRow("selection over lines") << "SELECT 'x\ny' AS v" << true << "x\r\ny";
     QTest::newRow("blanks kept inside") << "  SELECT ' x ' AS v  \n" << false << " x ";
+    QTest::newRow("comment ends at its line")
+        << "SELECT 'x' -- the first part\n+ 'y' AS v" << false << "xy";
+    // Outside every ANSI code page the tests run with.
+    QTest::newRow("wide text") << QString::fromUtf8("SELECT N'简体 與 繁體 é' AS v") << false
+                               << QString::fromUtf8("简体 與 繁體 é");
 }
 
-void TestTVelkinBrowser::lineBreaksBecomeBlanks() {
+void TestTVelkinBrowser::textRunsAsTyped() {
     QFETCH(QString, text);
     QFETCH(bool, selectAll);
     QFETCH(QString, value);
@@ -270,7 +276,32 @@ void TestTVelkinBrowser::lineBreaksBecomeBlanks() {
     f.control<QPushButton>("btnSearch")->click();
 
     QVERIFY2(f.result().Active(), qPrintable(f.resultMemo()->toPlainText()));
-    QCOMPARE(QString::fromStdU16String(f.result().FieldByName("v")->AsWideString()), value);
+    const db::TField* field = f.result().FindField("v");
+    QVERIFY(field);
+    QCOMPARE(QString::fromStdU16String(field->AsWideString()), value);
+}
+
+// A comment at the end of a line must not swallow the WHERE on the next one:
+// the update then changes one row, not the whole table.
+void TestTVelkinBrowser::commentEndsAtItsLine() {
+    BrowserFixture f(*server_);
+    f.run("btnExecute", "CREATE DATABASE CONSOLE_MARKS");
+    f.run("btnExecute", "USE CONSOLE_MARKS CREATE TABLE ConsoleMarks (n int, mark nvarchar(20)) "
+                        "INSERT INTO ConsoleMarks VALUES (1, 'a') "
+                        "INSERT INTO ConsoleMarks VALUES (2, 'b') "
+                        "INSERT INTO ConsoleMarks VALUES (3, 'c')");
+    QCOMPARE(f.resultMemo()->toPlainText(), QString("SQL command run success."));
+    f.run("btnExecute",
+          QString::fromUtf8("UPDATE ConsoleMarks SET mark = N'简体 與 繁體' -- mark one "
+                            "row\nWHERE n = 2"));
+    QCOMPARE(f.resultMemo()->toPlainText(), QString("SQL command run success."));
+
+    f.run("btnSearch", "SELECT n, mark FROM ConsoleMarks ORDER BY n");
+    QVERIFY2(f.result().Active(), qPrintable(f.resultMemo()->toPlainText()));
+    QStringList marks;
+    for (f.result().First(); !f.result().Eof(); f.result().Next())
+        marks << QString::fromStdU16String(f.result().FieldByName("mark")->AsWideString());
+    QCOMPARE(marks, (QStringList{"a", QString::fromUtf8("简体 與 繁體"), "c"}));
 }
 
 void TestTVelkinBrowser::referenceColumnsAreWide() {
