@@ -1,8 +1,10 @@
 // Writing a changed, new or deleted row to its base table. A changed or deleted
 // row is found by the table's primary key, else by a unique index whose columns
-// are all in the result, else by every original value; the statement runs in a
-// transaction that is committed only when exactly one row changed, so a keyless
-// table never has two rows changed by one edit.
+// are all in the result, else by every original value; a change also requires
+// the changed columns to still hold the values that were read, so that another
+// connection's change in between is reported instead of overwritten. The
+// statement runs in a transaction that is committed only when exactly one row
+// changed, so a keyless table never has two rows changed by one edit.
 #include "data/ado/Connection.h"
 #include "data/ado/RecordsetImpl.h"
 #include "data/ado/ValueText.h"
@@ -102,6 +104,19 @@ odbc::ParamValue paramOf(const Variant& v, const ColumnInfo& column) {
     return p;
 }
 
+// Whether a WHERE clause can compare the column with "=": text, ntext, image and
+// the (max) types cannot be compared (or not cheaply), so they never locate a row.
+bool comparable(const ColumnInfo& c) {
+    switch (c.type) {
+    case DataType::LongVarChar:
+    case DataType::LongVarWChar:
+    case DataType::LongVarBinary:
+        return false;
+    default:
+        return !c.longData;
+    }
+}
+
 } // namespace
 
 // Finds the row's table and the columns that identify a row of it.
@@ -182,16 +197,22 @@ struct RowLocator {
         return r;
     }
 
-    /// " WHERE ..." matching the row's original values; appends the parameters.
+    /// " WHERE ..." matching the row's key (or all its original values) and the
+    /// original values of the `changed` columns; appends the parameters.
     WideString where(const std::vector<ColumnInfo>& columns, const std::vector<Variant>& original,
-                     std::vector<odbc::ParamValue>& params) const {
+                     std::vector<odbc::ParamValue>& params,
+                     const std::vector<int>& changed = {}) const {
         std::vector<int> cols = keyColumns;
         if (cols.empty())
             for (size_t c = 0; c < columns.size(); ++c)
-                if (table.owns(columns[c]) && !columns[c].longData)
+                if (table.owns(columns[c]) && comparable(columns[c]))
                     cols.push_back(static_cast<int>(c));
         if (cols.empty())
             noBaseTable();
+        for (int c : changed)
+            if (comparable(columns[static_cast<size_t>(c)]) &&
+                std::find(cols.begin(), cols.end(), c) == cols.end())
+                cols.push_back(c);
         WideString sql = u" WHERE ";
         for (size_t k = 0; k < cols.size(); ++k) {
             const auto& info = columns[static_cast<size_t>(cols[k])];
@@ -311,7 +332,7 @@ void Recordset::Update() {
                 sql += bracketed(info.baseColumnName) + u" = ?";
                 params.push_back(paramOf(values[static_cast<size_t>(changed[k])], info));
             }
-            sql += locator.where(columns, original, params);
+            sql += locator.where(columns, original, params, changed);
             changeOneRow(oc, sql, params, commandTimeout);
         }
     }

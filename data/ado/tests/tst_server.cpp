@@ -278,6 +278,67 @@ private slots:
         QCOMPARE(text(again->Fields(0).Value()), QString("3"));
     }
 
+    // Another connection changes the row between the read and the write. A change
+    // of a column that was edited is refused and the edit stays pending; changes
+    // of other columns, and of columns that cannot be compared, do not stand in
+    // the way.
+    void changeOverAnotherConnectionsChange_data() {
+        QTest::addColumn<int>("customer");
+        QTest::addColumn<QString>("before"); // set before the row is read
+        QTest::addColumn<QString>("theirs"); // set by the other connection
+        QTest::addColumn<QString>("edited"); // the column edited here
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("stored"); // what the server holds afterwards
+        QTest::newRow("the edited value changed") << 11 << "City = 'X'"
+                                                  << "City = 'Theirs'"
+                                                  << "City" << true << "Theirs";
+        QTest::newRow("the edited null value filled") << 12 << "City = NULL"
+                                                      << "City = 'Theirs'"
+                                                      << "City" << true << "Theirs";
+        QTest::newRow("the edited value emptied") << 13 << "City = 'X'"
+                                                  << "City = NULL"
+                                                  << "City" << true << "<null>";
+        QTest::newRow("another column changed") << 14 << "City = 'X'"
+                                                << "Name = 'Theirs'"
+                                                << "City" << false << "Mine";
+        QTest::newRow("the edited text column changed") << 15 << "Notes = 'X'"
+                                                        << "Notes = 'Theirs'"
+                                                        << "Notes" << false << "Mine";
+    }
+    void changeOverAnotherConnectionsChange() {
+        QFETCH(int, customer);
+        QFETCH(QString, before);
+        QFETCH(QString, theirs);
+        QFETCH(QString, edited);
+        QFETCH(bool, refused);
+        QFETCH(QString, stored);
+        const QString where = " WHERE CustomerID = " + QString::number(customer);
+        auto other = connect("VELKIN_DEMO");
+        other->Execute(w("UPDATE Customers SET " + before + where));
+        auto c = connect("VELKIN_DEMO");
+        auto rs = open(*c, w("SELECT CustomerID, Name, City, Notes FROM Customers" + where));
+        QCOMPARE(rs->RecordCount(), int64_t(1));
+        other->Execute(w("UPDATE Customers SET " + theirs + where));
+
+        rs->Fields(w(edited)).setValue(u"Mine");
+        if (refused) {
+            try {
+                rs->Update();
+                QFAIL("written over the other connection's change");
+            } catch (const AdoError& e) {
+                QCOMPARE(QString(e.what()), QString("Row cannot be located for updating. Some "
+                                                    "values may have been changed since it "
+                                                    "was last read."));
+            }
+            QCOMPARE(rs->editMode(), EditMode::InProgress);
+            QCOMPARE(text(rs->Fields(w(edited)).Value()), QString("Mine"));
+        } else {
+            rs->Update();
+        }
+        auto check = open(*other, w("SELECT " + edited + " FROM Customers" + where));
+        QCOMPARE(text(check->Fields(0).Value()), stored);
+    }
+
     void indexSchema() {
         auto c = connect("VELKIN_DEMO");
         auto rs = c->OpenSchema(
