@@ -2,6 +2,7 @@
 
 #include "data/ado/ConnectionString.h"
 #include "data/ado/RecordsetImpl.h"
+#include "data/ado/ServerWork.h"
 #include "data/odbc/Connection.h"
 
 #include <algorithm>
@@ -76,13 +77,23 @@ void TADOConnection::Open() {
     } catch (const ConnectionStringError& e) {
         throw AdoError(e.what());
     }
-    auto connection = std::make_unique<odbc::Connection>();
-    // A server that accepts the socket but never answers the login would hold an
-    // unbounded connect for ever; 0 therefore means the provider's default.
-    connection->connect(odbcText, d->connectionTimeout > 0 ? d->connectionTimeout : 15);
-    // Long values must arrive whole, not cut at the session's default text size.
-    connection->execute(u"SET TEXTSIZE 2147483647", d->commandTimeout);
-    d->odbc = std::move(connection);
+    // The login may be abandoned and outlive this call: it owns all it uses.
+    auto connection = std::make_shared<std::unique_ptr<odbc::Connection>>();
+    const int loginTimeout = d->connectionTimeout > 0 ? d->connectionTimeout : 15;
+    const int commandTimeout = d->commandTimeout;
+    RunServerWork(
+        u"Connecting",
+        [connection, odbcText, loginTimeout, commandTimeout] {
+            auto opened = std::make_unique<odbc::Connection>();
+            // A server that accepts the socket but never answers the login would hold
+            // an unbounded connect for ever; 0 therefore means the provider's default.
+            opened->connect(odbcText, loginTimeout);
+            // Long values must arrive whole, not cut at the session's default text size.
+            opened->execute(u"SET TEXTSIZE 2147483647", commandTimeout);
+            *connection = std::move(opened);
+        },
+        ServerWorkKind::Login);
+    d->odbc = std::move(*connection);
     d->browseInformation = false;
     d->notify(*this, true);
 }

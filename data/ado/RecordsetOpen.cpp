@@ -2,6 +2,7 @@
 // is fetched at once over a forward-only, read-only statement and packed.
 #include "data/ado/Connection.h"
 #include "data/ado/RecordsetImpl.h"
+#include "data/ado/ServerWork.h"
 #include "data/odbc/BlockReader.h"
 #include "data/odbc/Connection.h"
 #include "data/odbc/Statement.h"
@@ -159,47 +160,54 @@ void Recordset::openWithCount(const WideString& source, TADOConnection& connecti
         sql = u"select * from " + source;
 
     odbc::Connection& oc = connection.odbcConnection();
-    // Base table and column names come only with browse information.
-    connection.setBrowseInformation(true);
-    odbc::Statement st(oc);
-    st.setQueryTimeout(commandTimeout);
-    st.execute(sql);
-
+    const WideString work =
+        commandType == CommandType::Text ? WideString(u"Running SQL") : u"Opening " + source;
     int64_t affected = -1;
-    int columns = st.columnCount();
-    while (columns == 0) {
-        if (const int64_t n = st.rowCount(); n >= 0)
-            affected = n;
-        if (!st.moreResults())
-            break;
-        columns = st.columnCount();
-    }
+    std::shared_ptr<detail::RowStore> store;
+    // The rows are fetched into a store nobody sees yet; the recordset takes them after.
+    RunServerWork(work, [&] {
+        // Base table and column names come only with browse information.
+        connection.setBrowseInformation(true);
+        odbc::Statement st(oc);
+        st.setQueryTimeout(commandTimeout);
+        st.execute(sql);
+
+        int columns = st.columnCount();
+        while (columns == 0) {
+            if (const int64_t n = st.rowCount(); n >= 0)
+                affected = n;
+            if (!st.moreResults())
+                break;
+            columns = st.columnCount();
+        }
+        if (columns == 0)
+            return;
+        std::vector<odbc::ColumnDescription> described;
+        std::vector<ColumnInfo> infos;
+        for (int c = 1; c <= columns; ++c) {
+            described.push_back(st.describe(c));
+            infos.push_back(columnInfoOf(described.back()));
+        }
+        // A table named without its database lives in the current one.
+        WideString catalog;
+        for (auto& info : infos)
+            if (!info.baseTableName.empty() && info.baseCatalogName.empty()) {
+                if (catalog.empty())
+                    catalog = oc.currentCatalog();
+                info.baseCatalogName = catalog;
+            }
+        store = std::make_shared<detail::RowStore>(std::move(infos));
+        fetchAll(st, described, *store);
+        st.closeCursor();
+    });
     d->link = connection.link();
     d->source = source;
     d->commandType = commandType;
     d->readOnly = lockType == LockType::ReadOnly;
     if (recordsAffected)
         *recordsAffected = affected;
-    if (columns == 0)
+    if (!store)
         return; // no rows: the recordset stays closed
-
-    std::vector<odbc::ColumnDescription> described;
-    std::vector<ColumnInfo> infos;
-    for (int c = 1; c <= columns; ++c) {
-        described.push_back(st.describe(c));
-        infos.push_back(columnInfoOf(described.back()));
-    }
-    // A table named without its database lives in the current one.
-    WideString catalog;
-    for (auto& info : infos)
-        if (!info.baseTableName.empty() && info.baseCatalogName.empty()) {
-            if (catalog.empty())
-                catalog = oc.currentCatalog();
-            info.baseCatalogName = catalog;
-        }
-    auto store = std::make_shared<detail::RowStore>(std::move(infos));
-    fetchAll(st, described, *store);
-    st.closeCursor();
 
     d->store = std::move(store);
     d->open = true;

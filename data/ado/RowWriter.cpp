@@ -7,6 +7,7 @@
 // changed, so a keyless table never has two rows changed by one edit.
 #include "data/ado/Connection.h"
 #include "data/ado/RecordsetImpl.h"
+#include "data/ado/ServerWork.h"
 #include "data/ado/ValueText.h"
 #include "data/odbc/Connection.h"
 #include "data/odbc/Error.h"
@@ -247,12 +248,17 @@ void changeOneRow(odbc::Connection& connection, const WideString& sql,
         changed = st.rowCount();
     } catch (...) {
         try {
+            // Also after a cancel: the transaction must not stay open.
+            odbc::CancelShield cleanUp;
             connection.execute(u"ROLLBACK TRANSACTION", timeout);
         } catch (...) {
             // The statement's own error is the one to report.
         }
         throw;
     }
+    // Once the statement has run, the transaction is ended whatever comes: a cancel
+    // pressed now is too late to stop the change.
+    odbc::CancelShield endTransaction;
     if (changed != 1) {
         connection.execute(u"ROLLBACK TRANSACTION", timeout);
         if (changed == 0)
@@ -273,8 +279,10 @@ void Recordset::Update() {
     auto& store = *d->store;
     const auto& columns = store.columns;
     const bool adding = d->mode == EditMode::Add;
+    // Taken now: while the row is written, a grid painting the rows moves the position.
+    const Bookmark edited = adding ? 0 : d->current();
     std::vector<Variant> original =
-        adding ? std::vector<Variant>(columns.size(), Variant::null()) : store.values(d->current());
+        adding ? std::vector<Variant>(columns.size(), Variant::null()) : store.values(edited);
     std::vector<Variant> values = original;
     std::vector<int> changed;
     for (size_t c = 0; c < columns.size(); ++c)
@@ -286,55 +294,58 @@ void Recordset::Update() {
     TADOConnection* connection = ActiveConnection();
     if (connection && (!changed.empty() || adding)) {
         odbc::Connection& oc = connection->odbcConnection();
-        const RowLocator locator = RowLocator::For(columns, changed, oc);
-        std::vector<odbc::ParamValue> params;
-        for (int c : changed)
-            if (columns[static_cast<size_t>(c)].readOnly)
-                throw AdoError("Field cannot be updated: " +
-                               platform::WideToAnsi(columns[static_cast<size_t>(c)].name));
-        if (adding) {
-            WideString names, markers;
-            for (int c : changed) {
-                if (!names.empty()) {
-                    names += u", ";
-                    markers += u", ";
+        RunServerWork(adding ? u"Inserting the row" : u"Posting the row", [&] {
+            const RowLocator locator = RowLocator::For(columns, changed, oc);
+            std::vector<odbc::ParamValue> params;
+            for (int c : changed)
+                if (columns[static_cast<size_t>(c)].readOnly)
+                    throw AdoError("Field cannot be updated: " +
+                                   platform::WideToAnsi(columns[static_cast<size_t>(c)].name));
+            if (adding) {
+                WideString names, markers;
+                for (int c : changed) {
+                    if (!names.empty()) {
+                        names += u", ";
+                        markers += u", ";
+                    }
+                    names += bracketed(columns[static_cast<size_t>(c)].baseColumnName);
+                    markers += u"?";
+                    params.push_back(
+                        paramOf(values[static_cast<size_t>(c)], columns[static_cast<size_t>(c)]));
                 }
-                names += bracketed(columns[static_cast<size_t>(c)].baseColumnName);
-                markers += u"?";
-                params.push_back(
-                    paramOf(values[static_cast<size_t>(c)], columns[static_cast<size_t>(c)]));
-            }
-            WideString sql = u"INSERT INTO " + locator.table.qualified() +
-                             (changed.empty() ? WideString(u" DEFAULT VALUES")
-                                              : u" (" + names + u") VALUES (" + markers + u")") +
-                             u"; SELECT SCOPE_IDENTITY()";
-            odbc::Statement st(oc);
-            st.setQueryTimeout(commandTimeout);
-            st.execute(sql, params);
-            std::optional<WideString> identity;
-            do {
-                if (st.columnCount() > 0 && st.fetch()) {
-                    identity = st.getText(1);
-                    break;
+                WideString sql =
+                    u"INSERT INTO " + locator.table.qualified() +
+                    (changed.empty() ? WideString(u" DEFAULT VALUES")
+                                     : u" (" + names + u") VALUES (" + markers + u")") +
+                    u"; SELECT SCOPE_IDENTITY()";
+                odbc::Statement st(oc);
+                st.setQueryTimeout(commandTimeout);
+                st.execute(sql, params);
+                std::optional<WideString> identity;
+                do {
+                    if (st.columnCount() > 0 && st.fetch()) {
+                        identity = st.getText(1);
+                        break;
+                    }
+                } while (st.moreResults());
+                st.closeCursor();
+                if (identity)
+                    for (size_t c = 0; c < columns.size(); ++c)
+                        if (columns[c].autoIncrement && locator.table.owns(columns[c]))
+                            values[c] = Variant(*identity);
+            } else {
+                WideString sql = u"UPDATE " + locator.table.qualified() + u" SET ";
+                for (size_t k = 0; k < changed.size(); ++k) {
+                    const auto& info = columns[static_cast<size_t>(changed[k])];
+                    if (k)
+                        sql += u", ";
+                    sql += bracketed(info.baseColumnName) + u" = ?";
+                    params.push_back(paramOf(values[static_cast<size_t>(changed[k])], info));
                 }
-            } while (st.moreResults());
-            st.closeCursor();
-            if (identity)
-                for (size_t c = 0; c < columns.size(); ++c)
-                    if (columns[c].autoIncrement && locator.table.owns(columns[c]))
-                        values[c] = Variant(*identity);
-        } else {
-            WideString sql = u"UPDATE " + locator.table.qualified() + u" SET ";
-            for (size_t k = 0; k < changed.size(); ++k) {
-                const auto& info = columns[static_cast<size_t>(changed[k])];
-                if (k)
-                    sql += u", ";
-                sql += bracketed(info.baseColumnName) + u" = ?";
-                params.push_back(paramOf(values[static_cast<size_t>(changed[k])], info));
+                sql += locator.where(columns, original, params, changed);
+                changeOneRow(oc, sql, params, commandTimeout);
             }
-            sql += locator.where(columns, original, params, changed);
-            changeOneRow(oc, sql, params, commandTimeout);
-        }
+        });
     }
 
     if (adding) {
@@ -343,7 +354,7 @@ void Recordset::Update() {
         d->view.push_back(b);
         d->pos = static_cast<int64_t>(d->view.size()) - 1;
     } else {
-        store.replace(d->current(), values);
+        store.replace(edited, values);
         d->indexOrder.clear();
     }
     d->mode = EditMode::None;
@@ -360,18 +371,24 @@ void Recordset::Delete() {
         return;
     }
     const Bookmark b = d->current();
+    const int64_t at = d->pos;
     auto& store = *d->store;
     if (TADOConnection* connection = ActiveConnection()) {
         odbc::Connection& oc = connection->odbcConnection();
-        const RowLocator locator = RowLocator::For(store.columns, {}, oc);
-        std::vector<odbc::ParamValue> params;
-        const WideString sql = u"DELETE FROM " + locator.table.qualified() +
-                               locator.where(store.columns, store.values(b), params);
-        changeOneRow(oc, sql, params, commandTimeout);
+        const std::vector<Variant> values = store.values(b);
+        RunServerWork(u"Deleting the row", [&] {
+            const RowLocator locator = RowLocator::For(store.columns, {}, oc);
+            std::vector<odbc::ParamValue> params;
+            const WideString sql = u"DELETE FROM " + locator.table.qualified() +
+                                   locator.where(store.columns, values, params);
+            changeOneRow(oc, sql, params, commandTimeout);
+        });
     }
     store.remove(b);
     d->invalidateLookups();
-    d->view.erase(d->view.begin() + d->pos);
+    // The row's place as it was before the wait, whatever a repaint did to the position.
+    d->pos = at;
+    d->view.erase(d->view.begin() + at);
     d->mode = EditMode::None;
     d->pending.clear();
 }

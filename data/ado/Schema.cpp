@@ -1,6 +1,7 @@
 // Schema rowsets built from the ODBC catalog functions, with OLE DB's column names.
 #include "data/ado/Connection.h"
 #include "data/ado/RecordsetImpl.h"
+#include "data/ado/ServerWork.h"
 #include "data/ado/ValueText.h"
 #include "data/odbc/Connection.h"
 #include "data/odbc/Statement.h"
@@ -158,17 +159,12 @@ std::shared_ptr<Recordset> columns(odbc::Connection& oc, const std::vector<Varia
 std::shared_ptr<Recordset> TADOConnection::OpenSchema(Schema schema,
                                                       const std::vector<Variant>& restrictions) {
     odbc::Connection& oc = odbcConnection();
-    std::shared_ptr<Recordset> rs;
-    switch (schema) {
-    case Schema::Indexes:
-        rs = indexes(oc, restrictions);
-        break;
-    case Schema::Columns:
-        rs = columns(oc, restrictions);
-        break;
-    default:
+    if (schema != Schema::Indexes && schema != Schema::Columns)
         throw AdoError("Object or provider is not capable of performing requested operation.");
-    }
+    std::shared_ptr<Recordset> rs;
+    RunServerWork(u"Reading the table's schema", [&] {
+        rs = schema == Schema::Indexes ? indexes(oc, restrictions) : columns(oc, restrictions);
+    });
     rs->d->link = link();
     rs->d->readOnly = true;
     return rs;

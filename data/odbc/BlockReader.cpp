@@ -1,5 +1,6 @@
 #include "data/odbc/BlockReader.h"
 
+#include "data/odbc/CancelScope.h"
 #include "data/odbc/Error.h"
 
 #include <cstring>
@@ -74,7 +75,7 @@ bool BlockReader::isLong(const ColumnDescription& c) {
 
 BlockReader::BlockReader(Statement& statement, std::vector<ColumnDescription> columns,
                          size_t rowsPerBlock)
-    : st_(statement), desc_(std::move(columns)) {
+    : st_(statement), desc_(std::move(columns)), progress_(CancelScope::current()) {
     bool anyLong = false;
     for (const auto& d : desc_) {
         Column c;
@@ -130,6 +131,8 @@ bool BlockReader::next() {
             SQLSetStmtAttrW(st_.handle(), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
             return false;
         }
+        if (progress_)
+            progress_->addRows(static_cast<int64_t>(fetched_));
         return true;
     }
     if (!st_.fetch()) {
@@ -137,6 +140,8 @@ bool BlockReader::next() {
         return false;
     }
     readRow();
+    if (progress_)
+        progress_->addRows(1);
     return true;
 }
 

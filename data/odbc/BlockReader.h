@@ -11,6 +11,8 @@
 
 namespace odbc {
 
+class CancelScope;
+
 class BlockReader {
 public:
     /// How a column's values arrive.
@@ -64,6 +66,7 @@ private:
     SQLULEN fetched_ = 0;
     size_t row_ = 0;
     bool done_ = false;
+    CancelScope* progress_; ///< told of the rows read, when the work runs under one
 };
 
 } // namespace odbc

@@ -1,5 +1,6 @@
 #include "data/odbc/Connection.h"
 
+#include "data/odbc/CancelScope.h"
 #include "data/odbc/Environment.h"
 #include "data/odbc/Error.h"
 #include "data/odbc/Statement.h"
@@ -29,11 +30,18 @@ void Connection::connect(const WideString& connectionString, int loginTimeoutSec
     // while logging in, or a silent server hangs the caller.
     SQLSetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
     SQLSMALLINT outLength = 0;
-    check(SQLDriverConnectW(dbc_, nullptr, sqlw(connectionString),
-                            static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0,
-                            &outLength, SQL_DRIVER_NOPROMPT),
-          SQL_HANDLE_DBC, dbc_, "SQLDriverConnect");
+    CancelScope::LoginCall login;
+    const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, sqlw(connectionString),
+                                           static_cast<SQLSMALLINT>(connectionString.size()),
+                                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    const bool abandoned = login.finish();
+    check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnect");
     connected_ = true;
+    if (abandoned) {
+        // Nobody waits for this login any more: it must not be handed on.
+        disconnect();
+        throw Cancelled();
+    }
     // Once logged in, statements are bounded by their own query time-out.
     SQLSetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(0), 0);
 }

@@ -1,5 +1,6 @@
 #include "data/odbc/Statement.h"
 
+#include "data/odbc/CancelScope.h"
 #include "data/odbc/Error.h"
 #include "data/odbc/Wide.h"
 
@@ -113,8 +114,12 @@ void Statement::execute(const WideString& sql, const std::vector<ParamValue>& pa
     }
     // Diagnostics belong to the last call on the handle: read them before the
     // parameters (whose buffers die with this call) are unbound.
-    const SQLRETURN rc = SQLExecDirectW(stmt_, sqlw(sql), sqlwLen(sql));
     try {
+        SQLRETURN rc;
+        {
+            CancelScope::DriverCall call(stmt_);
+            rc = SQLExecDirectW(stmt_, sqlw(sql), sqlwLen(sql));
+        }
         check(rc, SQL_HANDLE_STMT, stmt_, "SQLExecDirect");
     } catch (...) {
         SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
@@ -125,7 +130,12 @@ void Statement::execute(const WideString& sql, const std::vector<ParamValue>& pa
 }
 
 bool Statement::moreResults() {
-    return check(SQLMoreResults(stmt_), SQL_HANDLE_STMT, stmt_, "SQLMoreResults") != SQL_NO_DATA;
+    SQLRETURN rc;
+    {
+        CancelScope::DriverCall call(stmt_);
+        rc = SQLMoreResults(stmt_);
+    }
+    return check(rc, SQL_HANDLE_STMT, stmt_, "SQLMoreResults") != SQL_NO_DATA;
 }
 
 int Statement::columnCount() {
@@ -176,7 +186,12 @@ int64_t Statement::rowCount() {
 }
 
 bool Statement::fetch() {
-    return check(SQLFetch(stmt_), SQL_HANDLE_STMT, stmt_, "SQLFetch") != SQL_NO_DATA;
+    SQLRETURN rc;
+    {
+        CancelScope::DriverCall call(stmt_);
+        rc = SQLFetch(stmt_);
+    }
+    return check(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch") != SQL_NO_DATA;
 }
 
 std::optional<WideString> Statement::getText(int column) {
@@ -284,6 +299,7 @@ SQLSMALLINT argLen(const WideString& s) {
 
 void Statement::columns(const WideString& catalog, const WideString& schema,
                         const WideString& table, const WideString& column) {
+    CancelScope::DriverCall call(stmt_);
     check(SQLColumnsW(stmt_, arg(catalog), argLen(catalog), arg(schema), argLen(schema), arg(table),
                       argLen(table), arg(column), argLen(column)),
           SQL_HANDLE_STMT, stmt_, "SQLColumns");
@@ -291,6 +307,7 @@ void Statement::columns(const WideString& catalog, const WideString& schema,
 
 void Statement::statistics(const WideString& catalog, const WideString& schema,
                            const WideString& table, bool uniqueOnly) {
+    CancelScope::DriverCall call(stmt_);
     check(SQLStatisticsW(stmt_, arg(catalog), argLen(catalog), arg(schema), argLen(schema),
                          sqlw(table), static_cast<SQLSMALLINT>(table.size()),
                          uniqueOnly ? SQL_INDEX_UNIQUE : SQL_INDEX_ALL, SQL_QUICK),
@@ -299,6 +316,7 @@ void Statement::statistics(const WideString& catalog, const WideString& schema,
 
 void Statement::primaryKeys(const WideString& catalog, const WideString& schema,
                             const WideString& table) {
+    CancelScope::DriverCall call(stmt_);
     check(SQLPrimaryKeysW(stmt_, arg(catalog), argLen(catalog), arg(schema), argLen(schema),
                           sqlw(table), static_cast<SQLSMALLINT>(table.size())),
           SQL_HANDLE_STMT, stmt_, "SQLPrimaryKeys");

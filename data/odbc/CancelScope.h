@@ -1,0 +1,119 @@
+#pragma once
+// odbc::CancelScope: the stop switch of one piece of server work that runs on a
+// worker thread while another thread (the window's) waits for it.
+//
+// The worker installs the scope as its thread's current one; every blocking
+// driver call made on that thread reports itself to it (DriverCall around a
+// statement's execute and fetch, LoginCall around a connect). cancel(), from the
+// waiting thread, then reaches exactly the call in progress:
+// - a running statement gets SQLCancel, so the driver stops it and returns;
+// - a login cannot be interrupted: when the work allows it, it is abandoned. The
+//   waiter stops waiting at once, and the connect, when the driver returns, drops
+//   its connection and fails instead of handing it on.
+// A driver call started after cancel() fails at once with Cancelled, so work that
+// was between two calls stops at the next one. Inside a CancelShield nothing is
+// refused or cancelled: the clean-up of a failed statement (a rollback) must
+// still reach the server.
+//
+// Without an installed scope every guard does nothing: work on the window thread
+// runs as before.
+#include "data/odbc/Error.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace odbc {
+
+/// The error of work stopped by the operator.
+class Cancelled : public Error {
+public:
+    Cancelled();
+    static constexpr const char* Text = "Operation cancelled.";
+};
+
+class CancelScope {
+public:
+    CancelScope() = default;
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+
+    /// The scope installed on the calling thread, or null.
+    static CancelScope* current();
+
+    /// Installs a scope on the calling thread for its own lifetime.
+    class Installation {
+    public:
+        explicit Installation(CancelScope& scope);
+        ~Installation();
+        Installation(const Installation&) = delete;
+        Installation& operator=(const Installation&) = delete;
+
+    private:
+        CancelScope* previous_;
+    };
+
+    /// Whether a login in progress may be abandoned by cancel() (default no).
+    void setLoginAbandonable(bool abandonable);
+
+    /// Stops the work (any thread); a second call does nothing.
+    void cancel();
+    bool cancelled() const { return cancelled_.load(); }
+    /// Whether cancel() gave up on a login still in the driver.
+    bool loginAbandoned() const { return abandoned_.load(); }
+
+    /// Rows the work has read so far (any thread).
+    int64_t rowsRead() const { return rows_.load(std::memory_order_relaxed); }
+    void addRows(int64_t n) { rows_.fetch_add(n, std::memory_order_relaxed); }
+
+    /// Marks a blocking call on a statement of the calling thread while it lives;
+    /// throws Cancelled when the thread's work is already cancelled.
+    class DriverCall {
+    public:
+        explicit DriverCall(SQLHSTMT statement);
+        ~DriverCall();
+        DriverCall(const DriverCall&) = delete;
+        DriverCall& operator=(const DriverCall&) = delete;
+
+    private:
+        CancelScope* scope_;
+    };
+
+    /// Marks a connect of the calling thread while it lives; throws Cancelled when
+    /// the thread's work is already cancelled.
+    class LoginCall {
+    public:
+        LoginCall();
+        ~LoginCall();
+        LoginCall(const LoginCall&) = delete;
+        LoginCall& operator=(const LoginCall&) = delete;
+        /// Ends the login; true when it was abandoned meanwhile, so its connection
+        /// must be dropped.
+        bool finish();
+
+    private:
+        CancelScope* scope_;
+        bool finished_ = false;
+    };
+
+private:
+    mutable std::mutex mutex_;
+    std::atomic<bool> cancelled_{false};
+    std::atomic<bool> abandoned_{false};
+    std::atomic<int64_t> rows_{0};
+    SQLHSTMT busy_ = SQL_NULL_HSTMT; ///< the statement in a driver call
+    bool inLogin_ = false;
+    bool loginAbandonable_ = false;
+};
+
+/// Lets the driver calls of the calling thread run, uncancelled, while it lives.
+class CancelShield {
+public:
+    CancelShield();
+    ~CancelShield();
+    CancelShield(const CancelShield&) = delete;
+    CancelShield& operator=(const CancelShield&) = delete;
+    /// Whether a shield stands on the calling thread.
+    static bool active();
+};
+
+} // namespace odbc
