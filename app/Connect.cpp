@@ -7,6 +7,7 @@
 #include "app/DBSettings.h"
 #include "app/HandlerSupport.h"
 #include "app/Unit1.h"
+#include "data/ado/SqlName.h"
 #include "platform/Dialogs.h"
 
 #include <QCheckBox>
@@ -55,8 +56,8 @@ bool TVelkin::ConnectDB(ado::TADOConnection& connection, const platform::AnsiStr
 void TVelkin::ListDatabases() {
     if (tmpADODataSet.Active())
         tmpADODataSet.Close();
-    tmpADODataSet.SetCommandText(platform::AnsiToWide(
-        "Use " + CurDatabase + " " + "SELECT name FROM master.dbo.sysdatabases ORDER BY name ASC"));
+    tmpADODataSet.SetCommandText(u"Use " + ado::QuotedName(platform::AnsiToWide(CurDatabase)) +
+                                 u" SELECT name FROM master.dbo.sysdatabases ORDER BY name ASC");
     tmpADODataSet.SetCommandType(db::cmdText);
     CloseOnExit closeAfterwards(tmpADODataSet);
     tmpADODataSet.Open();

@@ -3,6 +3,7 @@
 // the table in the browse grid on a freshly opened shared connection.
 #include "app/HandlerSupport.h"
 #include "app/Unit1.h"
+#include "data/ado/SqlName.h"
 #include "platform/CodePageConv.h"
 
 #include <QCheckBox>
@@ -58,7 +59,9 @@ void TVelkin::DatabaseListClick() {
             tmpADODataSet.Close();
         CloseOnExit closeAfterwards(tmpADODataSet);
         const char* query = chkBoxSysTbl->isChecked() ? AllTables : UserTablesAndViews;
-        tmpADODataSet.SetCommandText(platform::AnsiToWide("Use " + CurDatabase + " " + query));
+        // A database name from the catalogue may need brackets ("Order Entry", "Group").
+        tmpADODataSet.SetCommandText(u"Use " + ado::QuotedName(platform::AnsiToWide(CurDatabase)) +
+                                     u" " + platform::AnsiToWide(query));
         tmpADODataSet.SetCommandType(db::cmdText);
         tmpADODataSet.Open();
         tmpADODataSet.First();
@@ -82,7 +85,7 @@ void TVelkin::TableListClick() {
             if (browTntADOTableLX.Active())
                 browTntADOTableLX.Close();
             if (ConnectDB(pubADOConnection, CurDatabase)) {
-                browTntADOTableLX.SetCommandText(platform::AnsiToWide(CurTable));
+                browTntADOTableLX.SetCommandText(ado::QuotedName(platform::AnsiToWide(CurTable)));
                 browTntADOTableLX.Open();
                 SetRefFieldWidths(browTntADOTableLX);
             }

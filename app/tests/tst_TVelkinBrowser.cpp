@@ -94,6 +94,8 @@ private slots:
     void databaseClickListsTables_data();
     void databaseClickListsTables();
     void tableClickOpensTable();
+    void namesNeedingBracketsOpenAndWrite_data();
+    void namesNeedingBracketsOpenAndWrite();
     void failedReopeningLeavesTableClosed();
     void big5TextReadBack();
     void cellClickOpensMemoPageForLongText_data();
@@ -371,6 +373,53 @@ void TestTVelkinBrowser::tableClickOpensTable() {
     QCOMPARE(f.browse().FieldByName("UCR")->DisplayWidth(), 18);
     QCOMPARE(f.browse().FieldByName("UTR")->DisplayWidth(), 18);
     QVERIFY(f.browse().FieldByName("Note")->DisplayWidth() != 18);
+}
+
+void TestTVelkinBrowser::namesNeedingBracketsOpenAndWrite_data() {
+    QTest::addColumn<QString>("table");
+    QTest::newRow("blank inside") << "Order Details";
+    QTest::newRow("reserved word") << "Group";
+    QTest::newRow("closing bracket") << "Rate]s";
+    QTest::newRow("quote and opening bracket") << "It's [new";
+}
+
+// A database and a table whose names are not plain identifiers are listed,
+// opened from the list and written back.
+void TestTVelkinBrowser::namesNeedingBracketsOpenAndWrite() {
+    QFETCH(QString, table);
+    const QString quoted = "[" + QString(table).replace("]", "]]") + "]";
+    {
+        BrowserFixture setup(*server_);
+        setup.run("btnExecute", "CREATE DATABASE [Odd Names]");
+        setup.run("btnExecute", "USE [Odd Names] CREATE TABLE " + quoted +
+                                    " (id int NOT NULL PRIMARY KEY, v varchar(10) NULL) "
+                                    "INSERT INTO " +
+                                    quoted + " VALUES (1, 'one') INSERT INTO " + quoted +
+                                    " VALUES (2, 'two')");
+        QCOMPARE(setup.resultMemo()->toPlainText(), QString("SQL command run success."));
+    }
+    BrowserFixture f(*server_);
+    auto firstBox = [&f] {
+        return f.dialogs.boxes.empty() ? QString() : f.dialogs.boxes[0].text;
+    };
+    f.clickItem("DatabaseList", "Odd Names");
+    QVERIFY2(f.dialogs.boxes.empty(), qPrintable(firstBox()));
+    QVERIFY(f.tables().contains(table));
+    f.clickItem("TableList", table);
+    QVERIFY2(f.dialogs.boxes.empty(), qPrintable(firstBox()));
+    QVERIFY(f.browse().Active());
+    QCOMPARE(f.control<QLabel>("lbRecordNum1")->text(), QString("2"));
+
+    QVERIFY(f.browse().Locate("id", 2, {}));
+    f.browse().Edit();
+    f.browse().FieldByName("v")->SetAsString("changed");
+    f.browse().Post();
+    f.run("btnSearch", "SELECT v FROM [Odd Names].dbo." + quoted + " ORDER BY id");
+    QVERIFY2(f.result().Active(), qPrintable(f.resultMemo()->toPlainText()));
+    QStringList values;
+    for (f.result().First(); !f.result().Eof(); f.result().Next())
+        values << QString::fromStdString(f.result().FieldByName("v")->AsString());
+    QCOMPARE(values, (QStringList{"one", "changed"}));
 }
 
 void TestTVelkinBrowser::failedReopeningLeavesTableClosed() {

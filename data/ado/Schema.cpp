@@ -2,6 +2,7 @@
 #include "data/ado/Connection.h"
 #include "data/ado/RecordsetImpl.h"
 #include "data/ado/ServerWork.h"
+#include "data/ado/SqlName.h"
 #include "data/ado/ValueText.h"
 #include "data/odbc/Connection.h"
 #include "data/odbc/Statement.h"
@@ -12,8 +13,10 @@ namespace ado {
 
 namespace {
 
+// A restriction is a bare name: the driver quotes it itself, so a name that
+// arrives bracketed (a table dataset's command text) loses its brackets.
 WideString restriction(const std::vector<Variant>& r, size_t i) {
-    return i < r.size() && !r[i].isBlank() ? textOf(r[i]) : WideString();
+    return i < r.size() && !r[i].isBlank() ? UnquotedName(textOf(r[i])) : WideString();
 }
 
 Variant textOrNull(const std::optional<WideString>& t) {

@@ -339,10 +339,17 @@ private slots:
         QCOMPARE(text(check->Fields(0).Value()), stored);
     }
 
+    void indexSchema_data() {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("bare name") << "OrderLines";
+        // A table dataset's command text, as the table list quotes it.
+        QTest::newRow("bracketed name") << "[OrderLines]";
+    }
     void indexSchema() {
+        QFETCH(QString, table);
         auto c = connect("VELKIN_DEMO");
-        auto rs = c->OpenSchema(
-            Schema::Indexes, {Variant(), Variant(), Variant(), Variant(), Variant(u"OrderLines")});
+        auto rs = c->OpenSchema(Schema::Indexes,
+                                {Variant(), Variant(), Variant(), Variant(), Variant(w(table))});
         rs->setFilter(u"INDEX_NAME = 'PK_OrderLines'");
         QCOMPARE(rs->RecordCount(), int64_t(2));
         QVERIFY(rs->Fields(u"PRIMARY_KEY").Value() == Variant(true));
