@@ -1,6 +1,7 @@
 #include "standin/engine/Ddl.h"
 
 #include "standin/engine/Catalog.h"
+#include "standin/engine/LengthCheck.h"
 #include "standin/engine/ResultStream.h"
 #include "standin/engine/SessionState.h"
 #include "standin/engine/SqlError.h"
@@ -450,6 +451,10 @@ void createTable(SessionState& session, TokenSpan t, const TranslateContext& con
                    " WHERE rowid = NEW.rowid; END");
         }
     }
+    for (const TableColumn& col : columns)
+        for (const std::string& trigger :
+             lengthCheckTriggers(table, col.name, col.type, session.database().collation.codePage))
+            c.exec(trigger);
     addObject(c.handle(), table, "U");
     addColumns(c.handle(), table, columns);
     for (const IndexInfo& ix : keys)

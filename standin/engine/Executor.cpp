@@ -2,6 +2,7 @@
 
 #include "standin/engine/Catalog.h"
 #include "standin/engine/Ddl.h"
+#include "standin/engine/LengthCheck.h"
 #include "standin/engine/ResultStream.h"
 #include "standin/engine/SqlError.h"
 #include "standin/engine/Text.h"
@@ -618,6 +619,8 @@ SqlError mapError(const SqlError& e, const DmlTarget& target, const std::string&
             2627, "Violation of UNIQUE KEY constraint on object 'dbo." + table + "'." + suffix, 14,
             1);
     }
+    if (text == TruncationMessage)
+        return SqlError(8152, text, 16, 14);
     if (startsWith(text, "Conversion failed when converting date"))
         return SqlError(241, text, 16, 1);
     if (startsWith(text, "database is locked") || startsWith(text, "database table is locked"))

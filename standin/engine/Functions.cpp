@@ -1,6 +1,7 @@
 #include "standin/engine/Functions.h"
 
 #include "standin/engine/Catalog.h"
+#include "standin/engine/LengthCheck.h"
 #include "standin/engine/ResultStream.h"
 #include "standin/engine/Text.h"
 
@@ -479,6 +480,7 @@ void registerFunctions(Connection& connection, const std::string& database,
     define(db, "space", 1, spaceFunction);
     define(db, "newid", 0, newidFunction, nullptr, false);
     define(db, "__standin_datetime", 2, datetimeFunction);
+    registerLengthCheck(db);
 }
 
 } // namespace standin::engine

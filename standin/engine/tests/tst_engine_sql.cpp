@@ -406,6 +406,70 @@ private slots:
         QVERIFY(s->dones.back().error);
     }
 
+    // A value longer than its column fails the statement with 8152, as SQL
+    // Server does with ANSI_WARNINGS on, and changes nothing; blanks beyond the
+    // length are cut silently.
+    void overlongValueRefused_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("varchar, 13 characters into 5")
+            << "INSERT INTO Sized (v) VALUES ('thirteen char')" << true;
+        QTest::newRow("varchar, exactly full") << "INSERT INTO Sized (v) VALUES ('abcde')" << false;
+        QTest::newRow("varchar, blanks beyond the length")
+            << "INSERT INTO Sized (v) VALUES ('abc      ')" << false;
+        QTest::newRow("varchar, national text counted in code page bytes")
+            << "INSERT INTO Sized (v) VALUES (N'\u00e9\u00e9\u00e9\u00e9\u00e9')" << false;
+        QTest::newRow("char, 4 into 3") << "INSERT INTO Sized (c) VALUES ('abcd')" << true;
+        QTest::newRow("nvarchar, 4 into 3") << "INSERT INTO Sized (n) VALUES (N'abcd')" << true;
+        QTest::newRow("nvarchar, 3 Chinese characters")
+            << QString::fromUtf8("INSERT INTO Sized (n) VALUES (N'台北市')") << false;
+        QTest::newRow("nvarchar, surrogate pairs count twice")
+            << QString::fromUtf8("INSERT INTO Sized (n) VALUES (N'\U0001D11E\U0001D11E')") << true;
+        QTest::newRow("varbinary, 3 bytes into 2")
+            << "INSERT INTO Sized (b) VALUES (0x010203)" << true;
+        QTest::newRow("varchar(max) takes any length")
+            << "INSERT INTO Sized (m) VALUES (replicate('x', 9000))" << false;
+        QTest::newRow("update") << "UPDATE Sized SET v = 'far too long'" << true;
+        QTest::newRow("update by expression") << "UPDATE Sized SET v = v + 'xy'" << true;
+        QTest::newRow("insert from a query")
+            << "INSERT INTO Sized (v) SELECT v + v FROM Sized" << true;
+    }
+    void overlongValueRefused() {
+        QFETCH(QString, sql);
+        QFETCH(bool, refused);
+        auto setup =
+            fx->run("CREATE TABLE Sized (v varchar(5), c char(3), n nvarchar(3), "
+                    "b varbinary(2), m varchar(max)) INSERT INTO Sized (v) VALUES ('seed')");
+        QCOMPARE(setup->firstError(), QString());
+        auto s = fx->run(sql);
+        auto after = fx->run("SELECT count(*) FROM Sized SELECT v FROM Sized ORDER BY v DESC");
+        fx->run("DROP TABLE Sized");
+        if (!refused) {
+            QCOMPARE(s->firstError(), QString());
+            return;
+        }
+        QCOMPARE(s->errors().size(), size_t(1));
+        const ServerMessage e = s->errors()[0];
+        QCOMPARE(e.number, 8152);
+        QCOMPARE(int(e.state), 14);
+        QCOMPARE(int(e.severity), 16);
+        QCOMPARE(QString::fromStdU16String(e.text),
+                 QString("String or binary data would be truncated."));
+        QCOMPARE(after->text(0, 0, 0), QString("1"));
+        QCOMPARE(after->text(1, 0, 0), QString("seed"));
+    }
+
+    void overlongValueInCodePageBytes() {
+        // Big5: two bytes a character, so a varchar(4) holds two of them.
+        auto s = fx->run(QString::fromUtf8("USE PELMAR_TTRS CREATE TABLE SizedBig5 (v varchar(4)) "
+                                           "INSERT INTO SizedBig5 VALUES (N'台北') "
+                                           "INSERT INTO SizedBig5 VALUES (N'台北市') "
+                                           "SELECT count(*) FROM SizedBig5 DROP TABLE SizedBig5"));
+        QCOMPARE(s->errors().size(), size_t(1));
+        QCOMPARE(s->errors()[0].number, 8152);
+        QCOMPARE(s->text(0, 0, 0), QString("1"));
+    }
+
     void hostileInputLeavesSessionWorking_data() {
         QTest::addColumn<QString>("sql");
         QTest::newRow("case 0") << QString("");
