@@ -9,6 +9,7 @@
 #include "app/Unit1.h"
 #include "data/ado/SqlName.h"
 #include "platform/Dialogs.h"
+#include "ui/ServerWait.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -38,6 +39,7 @@ bool TVelkin::ConnectDB(ado::TADOConnection& connection, const platform::AnsiStr
     QString failure;
     {
         HourglassScope hourglass;
+        ServerWait wait(AnsiToQString("Connecting to " + SQLServerIP + "," + SQLServerPort));
         try {
             connection.Close();
             connection.setConnectionString(connectionString);
@@ -60,6 +62,7 @@ void TVelkin::ListDatabases() {
                                  u" SELECT name FROM master.dbo.sysdatabases ORDER BY name ASC");
     tmpADODataSet.SetCommandType(db::cmdText);
     CloseOnExit closeAfterwards(tmpADODataSet);
+    ServerWait wait("Listing the databases");
     tmpADODataSet.Open();
     DatabaseList->clear();
     for (tmpADODataSet.First(); !tmpADODataSet.Eof(); tmpADODataSet.Next())
@@ -83,9 +86,10 @@ void TVelkin::btnConnectClick() {
         if (ok && chkbox_TTRS->isChecked()) {
             if (TrimmedText(edt_TTRSDB).empty())
                 edt_TTRSDB->setText(dbsettings::DefaultTTRSDBName);
+            ServerWait wait(AnsiToQString("Connecting to " + TrimmedText(edt_TTRSDB)));
             if (ConnectDB(adocntn_TTRS, TrimmedText(edt_TTRSDB)))
                 lbStatus->setText("Connected");
-            else
+            else if (!wait.Cancelled()) // a cancel was reported once already
                 platform::dialogs().messageBox(platform::BoxKind::Plain, ApplicationTitle,
                                                "Unable to connect PELMAR_TTRS database");
         }

@@ -5,6 +5,7 @@
 #include "app/Unit1.h"
 #include "data/ado/SqlName.h"
 #include "platform/CodePageConv.h"
+#include "ui/ServerWait.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -63,6 +64,7 @@ void TVelkin::DatabaseListClick() {
         tmpADODataSet.SetCommandText(u"Use " + ado::QuotedName(platform::AnsiToWide(CurDatabase)) +
                                      u" " + platform::AnsiToWide(query));
         tmpADODataSet.SetCommandType(db::cmdText);
+        ServerWait wait("Listing the tables of " + DatabaseList->currentItem()->text());
         tmpADODataSet.Open();
         tmpADODataSet.First();
         TableList->clear();
@@ -84,10 +86,13 @@ void TVelkin::TableListClick() {
         if (pubADOConnection.Connected()) {
             if (browTntADOTableLX.Active())
                 browTntADOTableLX.Close();
+            ServerWait wait("Opening " + TableList->currentItem()->text());
             if (ConnectDB(pubADOConnection, CurDatabase)) {
                 browTntADOTableLX.SetCommandText(ado::QuotedName(platform::AnsiToWide(CurTable)));
                 browTntADOTableLX.Open();
                 SetRefFieldWidths(browTntADOTableLX);
+            } else if (wait.Cancelled()) {
+                return; // reported once by the connection's error box
             }
         }
         // A browse table left closed by a failed reopening raises the closed-dataset error.

@@ -9,6 +9,7 @@
 #include "app/Unit1.h"
 #include "platform/CodePageConv.h"
 #include "ui/Cmn_Modules.h"
+#include "ui/ServerWait.h"
 
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -68,6 +69,7 @@ void TVelkin::btnUpdateClick() {
         if (!selected)
             throw std::runtime_error("No field is selected");
         browTntADOTableLX.FieldByName(selected->FieldName())->SetAsWideString(text);
+        ServerWait wait(AnsiToQString("Updating " + selected->FieldName()));
         browTntADOTableLX.Post();
     });
 }
@@ -92,6 +94,7 @@ void TVelkin::btnClearTableClick() {
         names.SetCommandText(
             u"select name from sysobjects where xtype  = 'U' and name <> 'dtproperties'");
         CloseOnExit closeAfterwards(names);
+        ServerWait wait("Clearing the tables");
         names.Open();
         names.First();
         if (names.Eof())

@@ -3,6 +3,7 @@
 // hourglass is taken down on every path.
 #include "app/HandlerSupport.h"
 #include "app/Unit1.h"
+#include "ui/ServerWait.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -60,6 +61,7 @@ void TVelkin::RunSQL(QObject* sender) {
         return;
 
     try {
+        ServerWait wait("Running SQL");
         ADOCommand1.setCommandText(text.toStdU16String());
         if (ResultADODataSet.Active())
             ResultADODataSet.Close();

@@ -5,6 +5,7 @@
 #include "app/KeyPressFilter.h"
 #include "app/Unit1.h"
 #include "app/WidgetLook.h"
+#include "ui/ServerWait.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -300,11 +301,17 @@ void TVelkin::chkbox_ReadOnlyClick() {
 }
 
 void TVelkin::btnRefreshClick() {
-    Guarded([&] { OpenTTRSQuery(); });
+    Guarded([&] {
+        ServerWait wait("Opening the TTRS query");
+        OpenTTRSQuery();
+    });
 }
 
 void TVelkin::PageControl_TTRS_TableChange() {
-    Guarded([&] { OpenTTRSQuery(); });
+    Guarded([&] {
+        ServerWait wait("Opening the TTRS query");
+        OpenTTRSQuery();
+    });
 }
 
 void TVelkin::ComboBox1Change() {
@@ -316,6 +323,7 @@ void TVelkin::ComboBox1Change() {
         }
         PageControl_TTRS_Table->setTabText(PageControl_TTRS_Table->indexOf(ts_custom),
                                            ComboBox1->currentText());
+        ServerWait wait("Opening the TTRS query");
         OpenTTRSQuery();
     });
 }

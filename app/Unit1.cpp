@@ -3,6 +3,7 @@
 #include "app/AnsiText.h"
 #include "app/WidgetLook.h"
 #include "platform/Dialogs.h"
+#include "ui/ServerWait.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -52,10 +53,13 @@ TVelkin::TVelkin(QWidget* parent) : QWidget(parent) {
 
     SetUpDataObjects();
     BindBrowserAndConsole();
+    // Server calls of the window run on a worker while the window goes on painting.
+    ServerWait::Install(this, ApplicationTitle);
     FormCreate();
 }
 
 TVelkin::~TVelkin() {
+    ServerWait::Uninstall(this);
     ReleaseGrids();
 }
 
@@ -94,6 +98,12 @@ void TVelkin::showEvent(QShowEvent* event) {
 }
 
 void TVelkin::closeEvent(QCloseEvent* event) {
+    if (ServerWait::Waiting()) {
+        // The data objects are in a worker's hands: stop the work, stay open.
+        ServerWait::CancelWaiting();
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
