@@ -6,9 +6,11 @@
 #include "ui/QXGridPaint.h"
 
 #include "data/db/DataSet.h"
+#include "data/db/StdFields.h"
 #include "ui/QXGrid.h"
 #include "ui/QXGridModel.h"
 
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
@@ -61,6 +63,19 @@ void TQXGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         state |= TQXDBGrid::gdFocused;
     FGrid.PaintCell(*painter, index.column() + FGrid.FixedCols(), index.row() + FGrid.FixedRows(),
                     option.rect, state);
+}
+
+QWidget* TQXGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                       const QModelIndex& index) const {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    // A longer value could only be refused by the server (or, by a lenient one,
+    // stored cut), so typing stops at the column's size.
+    const db::TField* field = FGrid.ColumnField(index.column());
+    const bool isString = dynamic_cast<const db::TStringField*>(field) ||
+                          dynamic_cast<const db::TWideStringField*>(field);
+    if (auto* line = qobject_cast<QLineEdit*>(editor); line && isString && field->Size() > 0)
+        line->setMaxLength(field->Size());
+    return editor;
 }
 
 // ---------------------------------------------------------------- TQXDBGrid painting

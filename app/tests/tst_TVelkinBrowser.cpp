@@ -96,6 +96,7 @@ private slots:
     void tableClickOpensTable();
     void namesNeedingBracketsOpenAndWrite_data();
     void namesNeedingBracketsOpenAndWrite();
+    void overlongCellIsRefused();
     void failedReopeningLeavesTableClosed();
     void big5TextReadBack();
     void cellClickOpensMemoPageForLongText_data();
@@ -420,6 +421,48 @@ void TestTVelkinBrowser::namesNeedingBracketsOpenAndWrite() {
     for (f.result().First(); !f.result().Eof(); f.result().Next())
         values << QString::fromStdString(f.result().FieldByName("v")->AsString());
     QCOMPARE(values, (QStringList{"one", "changed"}));
+}
+
+// An overlong value cannot be typed into the grid, and one written to the field
+// otherwise is refused by the server; the change stays pending, nothing is stored.
+void TestTVelkinBrowser::overlongCellIsRefused() {
+    {
+        BrowserFixture setup(*server_);
+        setup.run("btnExecute", "CREATE DATABASE SIZED");
+        setup.run("btnExecute", "USE SIZED CREATE TABLE Sized (id int NOT NULL PRIMARY KEY, "
+                                "v varchar(5) NULL) INSERT INTO Sized VALUES (1, 'short')");
+        QCOMPARE(setup.resultMemo()->toPlainText(), QString("SQL command run success."));
+    }
+    BrowserFixture f(*server_);
+    f.clickItem("DatabaseList", "SIZED");
+    f.clickItem("TableList", "Sized");
+    QVERIFY(f.browse().Active());
+
+    auto* grid = f.control<DataGrid>("browDBGrid");
+    grid->SetSelectedField(f.browse().FieldByName("v"));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_F2);
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* e : grid->findChildren<QLineEdit*>())
+        if (!e->isHidden())
+            editor = e;
+    QVERIFY(editor);
+    QCOMPARE(editor->maxLength(), 5);
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    f.browse().Edit();
+    f.browse().FieldByName("v")->SetAsString("thirteen char");
+    try {
+        f.browse().Post();
+        QFAIL("an overlong value was posted");
+    } catch (const std::exception& e) {
+        QVERIFY2(QString(e.what()).contains("String or binary data would be truncated."), e.what());
+    }
+    QCOMPARE(f.browse().State(), db::dsEdit);
+    QCOMPARE(f.browse().FieldByName("v")->AsString(), platform::AnsiString("thirteen char"));
+    f.browse().Cancel();
+    f.run("btnSearch", "SELECT v FROM SIZED.dbo.Sized");
+    QCOMPARE(f.result().FieldByName("v")->AsString(), platform::AnsiString("short"));
 }
 
 void TestTVelkinBrowser::failedReopeningLeavesTableClosed() {

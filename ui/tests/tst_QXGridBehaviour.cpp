@@ -108,6 +108,8 @@ private slots:
     void editPostsThroughDataSet_data();
     void editPostsThroughDataSet();
     void refusedPostKeepsChange();
+    void editorStopsAtStringFieldSize_data();
+    void editorStopsAtStringFieldSize();
     void defaultErrorBox();
     void escapeCancelsEdit();
     void untouchedEditorWritesNothing();
@@ -295,6 +297,37 @@ void tst_QXGridBehaviour::refusedPostKeepsChange() {
     QCOMPARE(f.ds.CurrentIndex(), 2);
     QCOMPARE(f.grid->currentIndex().row(), 2);
     QCOMPARE(f.ds.FieldByName("Name")->AsString(), AnsiString("Eve"));
+}
+
+void tst_QXGridBehaviour::editorStopsAtStringFieldSize_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("maxLength");
+    QTest::newRow("string field") << 1 << 30;
+    QTest::newRow("wide string field") << 2 << 20;
+    QTest::newRow("number field: no limit") << 0 << QLineEdit().maxLength();
+}
+
+// Typing stops at the size of a string field, as the base grid's editor does, so
+// an overlong value never reaches the server.
+void tst_QXGridBehaviour::editorStopsAtStringFieldSize() {
+    QFETCH(int, column);
+    QFETCH(int, maxLength);
+    Fixture f;
+    f.grid->setCurrentIndex(f.grid->model()->index(1, column));
+    QTest::keyClick(f.grid, Qt::Key_F2);
+    QLineEdit* editor = f.Editor();
+    QVERIFY(editor);
+    QCOMPARE(editor->maxLength(), maxLength);
+    if (column == 0)
+        return;
+    editor->selectAll();
+    QTest::keyClicks(editor, QString(40, 'x'));
+    QCOMPARE(editor->text(), QString(maxLength, 'x'));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QVERIFY(f.errors.empty());
+    QCOMPARE(f.grid->model()->data(f.grid->model()->index(1, column)).toString(),
+             QString(maxLength, 'x'));
 }
 
 void tst_QXGridBehaviour::defaultErrorBox() {
