@@ -88,7 +88,10 @@ public:
 
     void put(const void* data, size_t size) {
         if (size <= static_cast<size_t>(packetEnd_ - pos_)) [[likely]] {
-            std::memcpy(pos_, data, size);
+            // An empty value may come without storage (a null data pointer), which
+            // memcpy must not be given even for no bytes.
+            if (size != 0)
+                std::memcpy(pos_, data, size);
             pos_ += size;
             return;
         }

@@ -1,0 +1,1 @@
+SELECT TOP 10 [UTR], "City" + N'x' FROM dbo.[Order Details] WHERE UTR = 'A''1' ORDER BY 1
