@@ -59,6 +59,10 @@ void selectItem(QListWidget* list, const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Without a screen the window still opens and paints, offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     try {
         Cmn_Modules::SetDataAccessStartup(&StartDataAccess);
         Cmn_Modules::InitializeDataAccess();
