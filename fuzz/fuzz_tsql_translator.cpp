@@ -6,13 +6,14 @@
 // - a translated statement is complete SQLite text: every literal and quoted
 //   name it opens is closed, and no comment swallows its end, so no value
 //   written in the T-SQL can change what the statement does;
-// - every string literal of the statement reaches the SQLite text as one
-//   literal holding the same characters;
+// - every string literal of the statement reaches the SQLite text holding the
+//   same characters (a NUL, which would end SQLite's text, as char(0));
 // - a refusal is an SqlError.
 #include "fuzz/FuzzCheck.h"
 #include "standin/engine/SqlError.h"
 #include "standin/engine/Translator.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 using namespace standin::engine;
@@ -58,10 +59,18 @@ void checkTranslation(TokenSpan statement, const TranslateContext& context) {
                "a translation closes every literal, name and comment it opens");
     FUZZ_CHECK(translation.fromOffset == std::string::npos || translation.fromOffset <= sql.size(),
                "the FROM offset lies inside the translation");
-    for (const Token& token : statement)
-        if (token.kind == TokenKind::String || token.kind == TokenKind::NString)
-            FUZZ_CHECK(sql.find(sqliteLiteral(token.text)) != std::string::npos,
-                       "a string literal reaches SQLite as the same literal");
+    // A NUL goes as char(0) between the pieces around it: SQLite text ends at one.
+    for (const Token& token : statement) {
+        if (token.kind != TokenKind::String && token.kind != TokenKind::NString)
+            continue;
+        for (size_t start = 0; start <= token.text.size();) {
+            const size_t nul = std::min(token.text.find('\0', start), token.text.size());
+            FUZZ_CHECK(sql.find(sqliteLiteral(token.text.substr(start, nul - start))) !=
+                           std::string::npos,
+                       "a string literal reaches SQLite as the same characters");
+            start = nul + 1;
+        }
+    }
 }
 
 } // namespace

@@ -39,6 +39,19 @@ static std::string quoteWith(std::string_view s, char q) {
 std::string quoteLiteral(std::string_view s) {
     return quoteWith(s, '\'');
 }
+std::string sqliteTextLiteral(std::string_view s) {
+    if (s.find('\0') == std::string_view::npos)
+        return quoteLiteral(s);
+    std::string out = "(";
+    for (size_t start = 0;;) {
+        const size_t nul = s.find('\0', start);
+        out += quoteLiteral(s.substr(start, nul == s.npos ? s.npos : nul - start));
+        if (nul == s.npos)
+            return out + ")";
+        out += " || char(0) || ";
+        start = nul + 1;
+    }
+}
 std::string quoteIdent(std::string_view s) {
     return quoteWith(s, '"');
 }

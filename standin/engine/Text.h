@@ -26,6 +26,9 @@ std::string upperAscii(std::string_view s);
 std::string lowerAscii(std::string_view s);
 /// The text as a single-quoted SQL literal, quotes doubled.
 std::string quoteLiteral(std::string_view s);
+/// The text as a SQLite text expression: a quoted literal, with each NUL character
+/// joined on as char(0), because SQLite ends a statement's text at a NUL byte.
+std::string sqliteTextLiteral(std::string_view s);
 /// The text as a double-quoted SQLite identifier, quotes doubled.
 std::string quoteIdent(std::string_view s);
 

@@ -143,6 +143,10 @@ std::vector<Token> tokenize(std::string_view sql) {
                     t.text = op;
             i += t.text.size();
         }
+        // SQLite would end the statement's text at a NUL inside a quoted name.
+        if (t.kind == TokenKind::QuotedName && t.text.find('\0') != std::string::npos)
+            throw SqlError(
+                102, "Incorrect syntax near '" + t.text.substr(0, t.text.find('\0')) + "'.", 15);
         tokens.push_back(std::move(t));
     }
     return tokens;

@@ -212,9 +212,9 @@ private:
         case TokenKind::String:
         case TokenKind::NString:
             if (comparedWithDate(i))
-                emit("__standin_datetime(" + quoteLiteral(tok.text) + ", 0)");
+                emit("__standin_datetime(" + sqliteTextLiteral(tok.text) + ", 0)");
             else
-                emit(quoteLiteral(tok.text));
+                emit(sqliteTextLiteral(tok.text));
             return i;
         case TokenKind::Number:
             emit(tok.text);

@@ -180,6 +180,10 @@ private slots:
         QTest::newRow("expression") << "int"
                                     << "2 * (3 + 4)"
                                     << "14";
+        // SQLite's statement text ends at a NUL; the literal must not end there.
+        QTest::newRow("NUL inside a literal") << "nvarchar(10)"
+                                              << QString("N'a") + QChar(0) + "b'"
+                                              << QString("a") + QChar(0) + "b";
     }
     void valueRoundTrip() {
         QFETCH(QString, definition);
