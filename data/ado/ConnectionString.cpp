@@ -152,19 +152,21 @@ WideString ConnectionString::toString() const {
 
 namespace {
 
-// ODBC attribute values go in braces when they could be misread.
-WideString odbcValue(const WideString& v) {
-    const bool needs = v.find_first_of(u";{}") != WideString::npos ||
+// An ODBC attribute value as this driver reads it back exactly. Unbraced, a value
+// runs to the next ";"; braced, it is taken literally up to the first "}" that a
+// ";" follows ("}}" is not read as one "}"). So a value goes in braces only when
+// it holds ";", starts with "{" or has a blank at an end, its "}" stay single,
+// and a braced value is always followed by another attribute. A value holding
+// "};" has no exact form: it is refused rather than sent cut.
+WideString odbcValue(const char* key, const WideString& v) {
+    const bool needs = v.find(u';') != WideString::npos || (!v.empty() && v.front() == u'{') ||
                        (!v.empty() && (isBlank(v.front()) || isBlank(v.back())));
     if (!needs)
         return v;
-    WideString out = u"{";
-    for (char16_t c : v) {
-        out += c;
-        if (c == u'}')
-            out += c;
-    }
-    return out + u"}";
+    if (v.find(u"};") != WideString::npos)
+        throw AdoError(std::string("The ") + key +
+                       " holds \"};\", which the ODBC driver cannot read back.");
+    return u"{" + v + u"}";
 }
 
 WideString firstOf(const ConnectionString& cs, std::initializer_list<const char16_t*> keys) {
@@ -193,12 +195,14 @@ WideString OdbcConnectionStringFor(const WideString& oleDbConnectionString) {
     if (host.empty() || sameKey(host, u"(local)") || host == u".")
         host = u"127.0.0.1";
 
-    WideString out = u"DRIVER={FreeTDS};SERVER=" + odbcValue(host) + u";PORT=" + odbcValue(port);
+    WideString out = u"DRIVER={FreeTDS};SERVER=" + odbcValue("server", host) + u";PORT=" +
+                     odbcValue("port", port);
     const WideString database = firstOf(cs, {u"Initial Catalog", u"Database"});
     if (!database.empty())
-        out += u";DATABASE=" + odbcValue(database);
-    out += u";UID=" + odbcValue(firstOf(cs, {u"User ID", u"UID", u"User"}));
-    out += u";PWD=" + odbcValue(firstOf(cs, {u"Password", u"PWD"}));
+        out += u";DATABASE=" + odbcValue("database name", database);
+    out += u";UID=" + odbcValue("login", firstOf(cs, {u"User ID", u"UID", u"User"}));
+    out += u";PWD=" + odbcValue("password", firstOf(cs, {u"Password", u"PWD"}));
+    // Never last: a braced value at the very end would keep its closing brace.
     out += u";TDS_Version=7.4;ClientCharset=UTF-8";
     return out;
 }

@@ -47,7 +47,8 @@ private:
 /// The ODBC connection string for a FreeTDS login that an OLE DB connection string
 /// for "SQLOLEDB" / "SQLOLEDB.1" describes ("Data Source=host,port"; no port, or
 /// an empty one, means 1433). Throws AdoError("Provider cannot be found. It may
-/// not be properly installed.") for another provider.
+/// not be properly installed.") for another provider, and AdoError for a value
+/// holding "};", which the driver cannot read back.
 WideString OdbcConnectionStringFor(const WideString& oleDbConnectionString);
 
 } // namespace ado

@@ -147,14 +147,45 @@ private slots:
             << "DRIVER={FreeTDS};SERVER=10.0.0.5;PORT=1433;UID=sa;PWD=pw" + tail;
         QTest::newRow("no port") << "provider=sqloledb.1;Data Source=host;User ID=sa;Password="
                                  << "DRIVER={FreeTDS};SERVER=host;PORT=1433;UID=sa;PWD=" + tail;
+        // The driver reads a braced value literally up to the first "};", so
+        // braces are used only where they must be and "}" is never doubled.
         QTest::newRow("password braced")
             << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;Password=\"a;}b\""
-            << "DRIVER={FreeTDS};SERVER=h;PORT=1;UID=sa;PWD={a;}}b}" + tail;
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1;UID=sa;PWD={a;}b}" + tail;
+        QTest::newRow("brace pair needs no braces")
+            << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=s{a}m;Password=p{a}ss"
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1;UID=s{a}m;PWD=p{a}ss" + tail;
+        QTest::newRow("lone closing brace")
+            << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;Password=pa}ss"
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1;UID=sa;PWD=pa}ss" + tail;
+        QTest::newRow("leading opening brace")
+            << "Provider=SQLOLEDB.1;Data Source=h,1;User ID={sa};Password={x}"
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1;UID={{sa}};PWD={{x}}" + tail;
+        QTest::newRow("closing brace last, braced")
+            << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;Password=\"a;b}\""
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1;UID=sa;PWD={a;b}}" + tail;
+        QTest::newRow("blanks at the ends")
+            << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;Password=\" p} \""
+            << "DRIVER={FreeTDS};SERVER=h;PORT=1;UID=sa;PWD={ p} }" + tail;
     }
     void odbcLogin() {
         QFETCH(QString, oledb);
         QFETCH(QString, odbc);
         QCOMPARE(q(ado::OdbcConnectionStringFor(w(oledb))), odbc);
+    }
+
+    // "};" ends a braced value wherever it stands: such a value has no exact
+    // form, and sending a cut one would log in with another password.
+    void unreadableValueIsRefused_data() {
+        QTest::addColumn<QString>("oledb");
+        QTest::newRow("password") << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;"
+                                     "Password=\"a};b\"";
+        QTest::newRow("login") << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=\"{x};\";"
+                                  "Password=pw";
+    }
+    void unreadableValueIsRefused() {
+        QFETCH(QString, oledb);
+        QVERIFY_THROWS_EXCEPTION(ado::AdoError, ado::OdbcConnectionStringFor(w(oledb)));
     }
 
     void unknownProviderIsRefused_data() {

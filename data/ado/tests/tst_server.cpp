@@ -3,6 +3,7 @@
 // rowsets and commands.
 #include "data/ado/Command.h"
 #include "data/ado/Connection.h"
+#include "data/ado/ConnectionString.h"
 #include "data/ado/Recordset.h"
 #include "data/odbc/Connection.h"
 #include "data/odbc/Error.h"
@@ -137,6 +138,51 @@ private slots:
             QCOMPARE(q(e.wideMessage()), QString(e.what()));
         }
         QVERIFY(!c.Connected());
+    }
+
+    // Logins and passwords with braces reach the server exactly, through the
+    // real driver, whatever the braces' places.
+    void bracesInLoginAndPassword_data() {
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("brace pair") << "sa"
+                                    << "p{a}ss";
+        QTest::newRow("lone closing brace") << "sa"
+                                            << "pa}ss";
+        QTest::newRow("only a closing brace") << "sa"
+                                              << "}";
+        QTest::newRow("braced whole") << "sa"
+                                      << "{x}";
+        QTest::newRow("semicolon and closing brace last") << "sa"
+                                                          << "a;b}";
+        QTest::newRow("semicolon inside braces") << "sa"
+                                                 << "{a;b}c";
+        QTest::newRow("login with braces") << "{u}s}er"
+                                           << "}{";
+        QTest::newRow("blanks at the ends") << "sa"
+                                            << " p}w ";
+    }
+    void bracesInLoginAndPassword() {
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        standin::StandinProcess server(
+            {"--user", login.toStdString(), "--password", password.toStdString()});
+        ConnectionString cs;
+        cs.set(u"Provider", u"SQLOLEDB.1");
+        cs.set(u"Data Source", w(QString::fromStdString(server.dataSource())));
+        cs.set(u"User ID", w(login));
+        cs.set(u"Password", w(password));
+        TADOConnection c;
+        c.setConnectionTimeout(10);
+        c.setConnectionString(cs.toString());
+        c.Open();
+        QVERIFY(c.Connected());
+        QCOMPARE(text(c.Execute(u"SELECT suser_sname()")->Fields(0).Value()), login);
+        c.Close();
+        // One character less is still refused.
+        cs.set(u"Password", w(password.chopped(1)));
+        c.setConnectionString(cs.toString());
+        QVERIFY_THROWS_EXCEPTION(odbc::Error, c.Open());
     }
 
     void unknownProviderFails() {
