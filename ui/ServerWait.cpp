@@ -33,6 +33,7 @@ public:
     bool waiting = false;
     ProgressBox* box = nullptr;
     std::function<void()> cancelNow;
+    std::function<qint64()> rowsRead;
 
     static GuiServerWaiter& instance() {
         static GuiServerWaiter waiter;
@@ -56,7 +57,11 @@ public:
         if (named->cancelled_)
             work.cancel(); // the work fails at its first driver call
         waiting = true;
+        rowsRead = [&work, named] {
+            return named->rowsBefore_ + work.scope().rowsRead();
+        };
         run(work, *named);
+        rowsRead = nullptr;
         waiting = false;
         named->rowsBefore_ += work.scope().rowsRead();
     }
@@ -156,4 +161,9 @@ void ServerWait::CancelWaiting() {
     GuiServerWaiter& waiter = GuiServerWaiter::instance();
     if (waiter.cancelNow)
         waiter.cancelNow();
+}
+
+qint64 ServerWait::RowsRead() {
+    GuiServerWaiter& waiter = GuiServerWaiter::instance();
+    return waiter.rowsRead ? waiter.rowsRead() : 0;
 }

@@ -39,6 +39,8 @@ public:
     static bool Waiting();
     /// The box while it is shown, else null.
     static ProgressBox* Box();
+    /// The rows read so far by the work being waited for.
+    static qint64 RowsRead();
     /// Cancels the work being waited for, as the box's Cancel does.
     static void CancelWaiting();
 
