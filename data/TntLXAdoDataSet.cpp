@@ -61,7 +61,9 @@ void TTntADODataSetLX::DataEvent(TDataEvent event, intptr_t info) {
         TADODataSet::DataEvent(deDisabledStateChange, info);
     else
         TADODataSet::DataEvent(event, info);
-    if (event == deFieldListChange && Active() && !FDefaultValues.empty())
+    // Fields made anew get their metadata again; a close, which frees the
+    // fields before the state turns inactive, has none to load.
+    if (event == deFieldListChange && Active() && !FDefaultValues.empty() && FieldCount() > 0)
         LoadFieldSchemaInfo();
 }
 
@@ -121,17 +123,6 @@ Variant TTntADODataSetLX::GetStateFieldValue(TDataSetState state, TField* field)
     if (!GetFieldData(field, &value))
         return Variant::null();
     return value;
-}
-
-// ---------------------------------------------------------------- schema-driven defaults
-
-void TTntADODataSetLX::LoadFieldSchemaInfo() {}
-
-void TTntADODataSetLX::ApplyInsertDefaults() {}
-
-Variant TTntADODataSetLX::EvaluateDefault(TField* field) {
-    (void)field;
-    return Variant::null();
 }
 
 } // namespace tnt

@@ -11,9 +11,18 @@
 // connection with "SELECT 0" and, when the connection can reconnect itself,
 // retries once.
 //
-// Invariants: FDefaultValues is empty whenever the dataset is closed; the
-// provider flags describe the connection of the latest open; the lookup cursor
-// never outlives the cursor it was cloned from.
+// It also knows the table behind it (TntLXAdoDataSetSchema.cpp): index
+// definitions from the provider's index rowset, and for each field its column's
+// nullability and default, read through a columns-rowset cache shared by every
+// dataset on one connection; an inserted record shows those defaults. Locate
+// and Lookup (TntLXAdoDataSetLocate.cpp) search a read-only clone of the
+// recordset by find and filter criteria instead of walking the rows.
+//
+// Invariants: FDefaultValues is empty whenever the dataset is closed, and
+// otherwise holds one entry per field; the provider flags describe the
+// connection of the latest open; the lookup cursor never outlives the cursor
+// it was cloned from.
+#include "data/TntSchemaCache.h"
 #include "data/ado/Connection.h"
 #include "data/ado/Recordset.h"
 #include "data/db/ADODataSet.h"
@@ -135,6 +144,30 @@ public:
     /// A BCD, date, time, date-time or large-integer buffer as the variant it holds.
     static Variant BufferToVariant(TFieldType type, const Variant* buffer);
 
+    // ---- keys and column metadata
+    /// Reads the column metadata of the open dataset (required flags, default
+    /// expressions, prepared defaults). On failure the dataset stays open and
+    /// editable without any schema defaults, and the error says why.
+    void LoadColumnMetadata();
+    /// Whether column metadata has been loaded since the dataset opened.
+    bool ColumnMetadataLoaded() const { return !FDefaultValues.empty(); }
+    /// The table a statement reads when it is a plain SELECT over one table; empty otherwise.
+    static WideString TableNameFromSelect(const AnsiString& statement);
+    /// The first row of a one-row result of `statement`, column 0; null otherwise.
+    static Variant QueryScalar(ado::TADOConnection* activeConnection, const WideString& statement);
+    /// The cache of `connection`, made (and owned by it) on first use.
+    static TTntADOSchemaCache& GetSchemaCache(ado::TADOConnection& connection);
+
+    // ---- searching
+    bool Locate(const AnsiString& keyFields, const db::KeyValues& keyValues,
+                db::TLocateOptions options) override;
+    db::KeyValues Lookup(const AnsiString& keyFields, const db::KeyValues& keyValues,
+                         const AnsiString& resultFields) override;
+    /// One find criterion: "(name=value)", with the delimiter and operator its type asks for.
+    static WideString BuildKeyCondition(TField* field, const Variant& keyValue, bool partial);
+    /// Whether the current index covers exactly the key fields, in order.
+    bool IndexMatchesKeyFields(const AnsiString& keyFields);
+
 protected:
     void DoAfterClose() override;
     void DoAfterInsert() override;
@@ -143,6 +176,7 @@ protected:
     void OpenCursor(bool infoQuery) override;
     void InternalInitFieldDefs() override;
     void DestroyLookupCursor() override;
+    void UpdateIndexDefs() override;
 
     /// Whether writing `buffer` would change the field's current value.
     bool FieldValueChanged(TField* field, const Variant* buffer, bool nativeFormat);
@@ -154,20 +188,35 @@ protected:
     /// Runs the probe statement on a connected connection; raises when it fails.
     virtual void ExecuteProbe(ado::TADOConnection& connection);
 
-    // ---- the schema-driven defaults: the place where column metadata and insert
-    // ---- defaults come in. Until then no column has a default.
+    // ---- the schema-driven defaults
     /// Reads the column metadata (base columns, nullability, defaults) into FDefaultValues.
     virtual void LoadFieldSchemaInfo();
     /// Fills the new record's fields from their column defaults.
     virtual void ApplyInsertDefaults();
     /// The value of the field's column default, or null when it has none.
     virtual Variant EvaluateDefault(TField* field);
+    /// Appends the field's prepared default to FDefaultValues.
+    void PrepareDefaultValue(TField* field);
+    /// The base catalogue, schema, table and column of a field's result column.
+    void ResolveBaseColumn(TField* field, Variant& catalog, Variant& schema, WideString& table,
+                           WideString& column);
+    /// The columns rowset of the field's table positioned on its column, or null.
+    std::shared_ptr<ado::Recordset> LocateColumnSchema(TTntADOSchemaCache& cache, TField* field);
+    /// Takes the required flag and default expression of `field` from the rowset's row.
+    void ApplyColumnSchema(TField* field, ado::Recordset& columns);
+    /// The base table of the first field's result column; empty without fields.
+    WideString GetFirstFieldBaseTable();
+    /// The search shared by Locate (which moves to the row) and Lookup (which reads it).
+    bool FindKeyRecord(const AnsiString& keyFields, const db::KeyValues& keyValues,
+                       db::TLocateOptions options, bool moveDataset);
 
     std::vector<TTntDefaultValue>& DefaultValues() { return FDefaultValues; }
     std::shared_ptr<ado::Recordset>& LookupCursor() { return FLookupCursor; }
 
 private:
     void DetectProvider();
+    /// The connection the command runs on: the recordset's, else the component or own one.
+    ado::TADOConnection* CommandConnection() const;
 
     std::vector<TTntDefaultValue> FDefaultValues;
     bool FIsSQLServer = false;

@@ -20,6 +20,7 @@ struct TADOConnection::Impl {
     std::map<int, ConnectChangeHandler> clients;
     int nextToken = 1;
     bool browseInformation = false;
+    int schemaRequests = 0;
 
     void notify(TADOConnection& self, bool connecting) {
         // A handler may unregister itself (or others) while being told.
@@ -135,6 +136,14 @@ std::shared_ptr<Recordset> TADOConnection::Execute(const WideString& commandText
     rs->lockType = LockType::ReadOnly;
     rs->openWithCount(commandText, *this, CommandType::Text, recordsAffected);
     return rs;
+}
+
+int TADOConnection::SchemaRequestCount() const {
+    return d->schemaRequests;
+}
+
+void TADOConnection::countSchemaRequest() {
+    ++d->schemaRequests;
 }
 
 std::shared_ptr<detail::ConnectionLink> TADOConnection::link() const {

@@ -73,6 +73,8 @@ public:
     /// NUMERIC_PRECISION, NUMERIC_SCALE. Empty or Null restrictions match all; the
     /// table restriction is required.
     std::shared_ptr<Recordset> OpenSchema(Schema schema, const std::vector<Variant>& restrictions);
+    /// How many schema rowsets this connection has asked the server for.
+    int SchemaRequestCount() const;
 
     // --- owned components and clients -------------------------------------------
     /// Takes ownership; components are destroyed with the connection, in reverse order.
@@ -97,6 +99,7 @@ private:
     /// the statements that follow; sent only when it changes.
     void setBrowseInformation(bool on);
     std::shared_ptr<detail::ConnectionLink> link() const;
+    void countSchemaRequest();
     struct Impl;
     std::unique_ptr<Impl> d;
 };

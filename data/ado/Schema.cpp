@@ -164,6 +164,7 @@ std::shared_ptr<Recordset> TADOConnection::OpenSchema(Schema schema,
     odbc::Connection& oc = odbcConnection();
     if (schema != Schema::Indexes && schema != Schema::Columns)
         throw AdoError("Object or provider is not capable of performing requested operation.");
+    countSchemaRequest();
     std::shared_ptr<Recordset> rs;
     RunServerWork(u"Reading the table's schema", [&] {
         rs = schema == Schema::Indexes ? indexes(oc, restrictions) : columns(oc, restrictions);
