@@ -26,6 +26,18 @@ public:
         box.exec();
     }
 
+    bool confirm(const QString& title, const QString& text) override {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+            // Nobody can answer: the cautious answer.
+            std::fprintf(stderr, "%s: %s (Cancel)\n", qPrintable(title), qPrintable(text));
+            return false;
+        }
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                        QApplication::activeWindow());
+        box.setDefaultButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Ok;
+    }
+
     void setHourglassCursor() override {
         if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
             return;

@@ -7,8 +7,9 @@
 namespace platform {
 
 enum class BoxKind {
-    Error, ///< error icon
-    Plain, ///< no icon
+    Error,   ///< error icon
+    Plain,   ///< no icon
+    Confirm, ///< a question with OK and Cancel
 };
 
 class Dialogs {
@@ -16,6 +17,8 @@ public:
     virtual ~Dialogs() = default;
     /// A message box with one OK button; returns when the operator closed it.
     virtual void messageBox(BoxKind kind, const QString& title, const QString& text) = 0;
+    /// A question with OK and Cancel; true only when the operator chose OK.
+    virtual bool confirm(const QString& title, const QString& text) = 0;
     virtual void setHourglassCursor() = 0;
     virtual void setArrowCursor() = 0;
 };
@@ -40,6 +43,8 @@ public:
         QString text;
     };
     std::vector<Box> boxes;
+    /// What confirm answers (Cancel unless a test says otherwise).
+    bool confirmAnswer = false;
     int hourglassCount = 0;
     int arrowCount = 0;
     bool hourglassShown = false;
@@ -48,6 +53,10 @@ public:
     ~RecordingDialogs() override { setDialogs(nullptr); }
     void messageBox(BoxKind kind, const QString& title, const QString& text) override {
         boxes.push_back({kind, title, text});
+    }
+    bool confirm(const QString& title, const QString& text) override {
+        boxes.push_back({BoxKind::Confirm, title, text});
+        return confirmAnswer;
     }
     void setHourglassCursor() override {
         ++hourglassCount;

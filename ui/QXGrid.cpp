@@ -321,12 +321,92 @@ void TQXDBGrid::CancelEdit() {
     }
 }
 
+bool TQXDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    const bool asked =
+        trigger == DoubleClicked || trigger == EditKeyPressed || trigger == AnyKeyPressed;
+    db::TField* field = ColumnField(index.column());
+    if (asked && (editTriggers() & trigger) && index.isValid() && field &&
+        (field->ReadOnly() || field->FieldKind() != db::fkData) && CanChangeRows()) {
+        // An operator refused an edit is told why, not left guessing.
+        ReportError(db::EDatabaseError(
+            "Field '" + field->DisplayLabel() +
+            "' cannot be modified: the server computes it, or the table column it shows is "
+            "not known"));
+        return false;
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
 void TQXDBGrid::ReportError(const std::exception& error) {
     if (OnError)
         OnError(error);
 }
 
+bool TQXDBGrid::CanChangeRows() const {
+    db::TDataSet* ds = LinkedDataSet();
+    return ds && !FReadOnly && (FOptions & dgEditing) && ds->CanModify();
+}
+
+void TQXDBGrid::InsertRow(bool append) {
+    db::TDataSet* ds = LinkedDataSet();
+    if (!ds || !CanChangeRows())
+        return;
+    try {
+        if (append)
+            ds->Append();
+        else
+            ds->Insert();
+    } catch (const std::exception& error) {
+        ReportError(error);
+    }
+}
+
+void TQXDBGrid::AppendBelowLastRow() {
+    db::TDataSet* ds = LinkedDataSet();
+    if (!ds || !CanChangeRows() || ds->CurrentIndex() != ds->ViewRecordCount() - 1)
+        return;
+    // A new row nobody has typed into is not followed by another one.
+    if (ds->State() == db::dsInsert && !ds->Modified())
+        return;
+    InsertRow(true);
+}
+
+void TQXDBGrid::DeleteCurrentRow() {
+    db::TDataSet* ds = LinkedDataSet();
+    if (!ds || !CanChangeRows() || ds->IsEmpty())
+        return;
+    if ((FOptions & dgConfirmDelete) &&
+        !platform::dialogs().confirm(QStringLiteral("Velkin(SQL)"),
+                                     QStringLiteral("Delete record?")))
+        return;
+    try {
+        ds->Delete();
+    } catch (const std::exception& error) {
+        // The row stays, and the grid on it.
+        ReportError(error);
+    }
+}
+
 void TQXDBGrid::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (state() != EditingState) {
+        if (event->key() == Qt::Key_Insert && modifiers == Qt::NoModifier) {
+            InsertRow(false);
+            event->accept();
+            return;
+        }
+        if (event->key() == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
+            DeleteCurrentRow();
+            event->accept();
+            return;
+        }
+        if (event->key() == Qt::Key_Down && modifiers == Qt::NoModifier && LinkedDataSet() &&
+            LinkedDataSet()->CurrentIndex() == LinkedDataSet()->ViewRecordCount() - 1) {
+            AppendBelowLastRow();
+            event->accept();
+            return;
+        }
+    }
     if (state() != EditingState && FDataLink->Editing()) {
         if (event->key() == Qt::Key_Escape) {
             CancelEdit();

@@ -11,7 +11,10 @@
 //
 // The view's current row is always the dataset's current record: moving the
 // one moves the other. Edits go into the dataset's fields at once and are
-// posted on Enter or when the current row changes; Esc cancels them. Errors
+// posted on Enter or when the current row changes; Esc cancels them. Insert
+// adds a row before the current one, Down on the last row appends one, and
+// Ctrl+Delete deletes the current row after the question "Delete record?";
+// a read-only grid, or one over a read-only dataset, does none of these. Errors
 // go to OnError (by default the standard error box) and lose nothing: a
 // refused post leaves the change pending.
 #include "data/db/DataSource.h"
@@ -124,6 +127,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
     friend class TQXGridModel;
@@ -163,6 +167,14 @@ private:
     bool PostEdit();
     void CancelEdit();
     bool Editable(int column) const;
+    /// Whether rows may be added and deleted: an editable grid over a modifiable dataset.
+    bool CanChangeRows() const;
+    /// Insert (before the current row) or append a row; a refusal is reported.
+    void InsertRow(bool append);
+    /// Down on the last row: a new row after it, unless that row is new and untouched.
+    void AppendBelowLastRow();
+    /// Ctrl+Delete: deletes the current row after the question, if the operator agrees.
+    void DeleteCurrentRow();
     void ApplyEditTriggers();
     void ApplySizes();
     void ReportError(const std::exception& error);

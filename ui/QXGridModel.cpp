@@ -94,6 +94,16 @@ Qt::ItemFlags TQXGridModel::flags(const QModelIndex& index) const {
     return f;
 }
 
+QVariant TQXGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal ||
+        (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const db::TField* field = FGrid.ColumnField(section);
+    if (!field)
+        return QString();
+    return QString::fromStdU16String(QXGrid::AnsiCellText(field->DisplayLabel()));
+}
+
 bool TQXGridModel::submit() {
     return FGrid.PostEdit();
 }

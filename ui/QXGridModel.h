@@ -51,6 +51,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    /// Column titles: each field's display label, as the title row shows it.
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     /// Posts the record being edited; false when the post was refused.
     bool submit() override;
     /// Cancels the record being edited.

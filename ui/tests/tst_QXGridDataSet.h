@@ -55,6 +55,18 @@ protected:
             throw std::runtime_error("generated rows cannot be written");
         return MemoryDataSet::InternalPost();
     }
+    void InternalDelete() override {
+        if (!FailNextDelete.empty()) {
+            const std::string text = FailNextDelete;
+            FailNextDelete.clear();
+            throw std::runtime_error(text);
+        }
+        MemoryDataSet::InternalDelete();
+    }
+
+public:
+    /// The next delete throws this text (once) when not empty.
+    std::string FailNextDelete;
 
 private:
     int FGenerated = 0;
