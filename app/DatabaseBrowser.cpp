@@ -91,6 +91,13 @@ void TVelkin::TableListClick() {
                 browTntADOTableLX.SetCommandText(ado::QuotedName(platform::AnsiToWide(CurTable)));
                 browTntADOTableLX.Open();
                 SetRefFieldWidths(browTntADOTableLX);
+                try {
+                    // Defaults and NOT NULL columns for rows added in the grid; a
+                    // table whose catalogue cannot be read stays open without them.
+                    browTntADOTableLX.LoadColumnMetadata();
+                } catch (const std::exception& error) {
+                    platform::ShowStandardError(ApplicationTitle, ErrorText(error));
+                }
             } else if (wait.Cancelled()) {
                 return; // reported once by the connection's error box
             }
