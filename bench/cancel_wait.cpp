@@ -130,9 +130,9 @@ double bareCancel(const std::u16string& odbcText) {
     } catch (const std::exception&) {
         // The cancelled statement's error is the expected end.
     }
-    const double t = secondsSince(pressed);
+    const auto returned = Clock::now();
     canceller.join();
-    return t;
+    return std::chrono::duration<double>(returned - pressed).count();
 }
 
 } // namespace
