@@ -166,6 +166,26 @@ AnsiString WideToMultiByte(CodePage codePage, std::u16string_view text) {
     return result;
 }
 
+LeadByteTable DBCSLeadBytes(CodePage codePage) {
+    LeadByteTable leads{};
+    UConverter* converter = converterFor(resolveAlias(codePage));
+    // UTF-8 has multi-byte sequences but no lead bytes in the Windows sense.
+    if (!converter || ucnv_getType(converter) != UCNV_MBCS)
+        return leads;
+    UBool starters[256] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_getStarters(converter, starters, &status);
+    if (U_FAILURE(status))
+        return leads;
+    for (size_t byte = 0; byte < leads.size(); ++byte)
+        leads[byte] = starters[byte];
+    return leads;
+}
+
+bool IsDBCSLeadByteEx(CodePage codePage, unsigned char byte) {
+    return DBCSLeadBytes(codePage)[byte];
+}
+
 WideString AnsiToWide(std::string_view bytes) {
     return MultiByteToWide(GetACP(), bytes);
 }

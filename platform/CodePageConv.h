@@ -12,6 +12,7 @@
 // several threads: each keeps its own converters.
 #include "platform/Locale.h"
 
+#include <array>
 #include <string_view>
 
 namespace platform {
@@ -22,6 +23,14 @@ AnsiString WideToMultiByte(CodePage codePage, std::u16string_view text);
 /// Narrow text in the process ANSI code page, widened / narrowed.
 WideString AnsiToWide(std::string_view bytes);
 AnsiString WideToAnsi(std::u16string_view text);
+
+/// Which bytes start a double-byte character in `codePage` (the lead bytes of
+/// 932, 936, 949 and 950), indexed by byte; none for a single-byte code page,
+/// for UTF-8 and for a code page without a table.
+using LeadByteTable = std::array<bool, 256>;
+LeadByteTable DBCSLeadBytes(CodePage codePage);
+/// One entry of DBCSLeadBytes, as the Windows call answers it.
+bool IsDBCSLeadByteEx(CodePage codePage, unsigned char byte);
 
 /// The ICU converter name for a Windows code page number; nullptr when there is
 /// no table for it.

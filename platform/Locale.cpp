@@ -6,6 +6,7 @@
 #include "platform/FileBytes.h"
 
 #include <atomic>
+#include <charconv>
 #include <cstdlib>
 #include <string_view>
 
@@ -149,7 +150,13 @@ const LocaleEntry* entryForLcid(uint32_t lcid) {
     return nullptr;
 }
 
-std::atomic<bool> ntPlatform{true};
+/// -1: no test has set the family; 0 or 1: the family a test set (1 = NT).
+std::atomic<int> ntPlatformForTesting{-1};
+
+bool isBlankOrControl(char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return byte <= 0x20 || byte == 0x7F;
+}
 
 } // namespace
 
@@ -208,12 +215,44 @@ CodePage GetACP() {
     return CodePagesForLocale(SystemLocaleName()).ansi;
 }
 
+CodePage ReadDefaultCodePage(uint32_t locale) {
+    return CodePageFromLocaleAnswer(GetLocaleInfoA(locale, LOCALE_IDEFAULTCODEPAGE));
+}
+
+CodePage CodePageFromLocaleAnswer(const AnsiString& answer) {
+    std::string_view text(answer.c_str()); // up to the terminator
+    while (!text.empty() && isBlankOrControl(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlankOrControl(text.back()))
+        text.remove_suffix(1);
+    if (text.starts_with('+'))
+        text.remove_prefix(1);
+    int32_t number = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    // Empty text, trailing garbage and numbers beyond 32 bits are not numbers.
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return GetACP();
+    return static_cast<CodePage>(static_cast<uint32_t>(number) & 0xFFFFu);
+}
+
 bool IsNTPlatform() {
-    return ntPlatform.load();
+    if (int forced = ntPlatformForTesting.load(); forced >= 0)
+        return forced == 1;
+    if (const char* value = environmentValue("VELKIN_PLATFORM_FAMILY")) {
+        AnsiString family;
+        for (const char* c = value; *c; ++c)
+            family += asciiLower(*c);
+        return family != "9x";
+    }
+    return true;
 }
 
 void SetNTPlatformForTesting(bool isNT) {
-    ntPlatform.store(isNT);
+    ntPlatformForTesting.store(isNT ? 1 : 0);
+}
+
+void ResetPlatformForTesting() {
+    ntPlatformForTesting.store(-1);
 }
 
 } // namespace platform

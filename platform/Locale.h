@@ -6,6 +6,8 @@
 // The system locale is the machine's configured locale (/etc/default/locale,
 // /etc/locale.conf), the user locale the process environment (LC_ALL, LC_CTYPE,
 // LANG); VELKIN_SYSTEM_LOCALE and VELKIN_USER_LOCALE override them ("zh_TW").
+// The platform family is NT; VELKIN_PLATFORM_FAMILY ("NT" or "9x") stands in
+// for the other one.
 #include "platform/Strings.h"
 
 #include <cstdint>
@@ -46,9 +48,19 @@ AnsiString GetLocaleInfoA(uint32_t locale, uint32_t infoType);
 /// The process ANSI code page: the ANSI code page of the system locale.
 CodePage GetACP();
 
-/// True on the NT family (wide text output); this platform is NT. Tests can set
-/// the other family.
+/// The start-up rule for a code page: the default OEM code page that
+/// GetLocaleInfoA names for `locale`, read by CodePageFromLocaleAnswer.
+CodePage ReadDefaultCodePage(uint32_t locale);
+/// The code page that a GetLocaleInfoA answer names: the text up to its
+/// terminator, trimmed of blanks and control characters, read as a decimal
+/// 32-bit number, its low 16 bits; otherwise the ANSI code page.
+CodePage CodePageFromLocaleAnswer(const AnsiString& answer);
+
+/// True on the NT family (wide text output). This platform is NT unless
+/// VELKIN_PLATFORM_FAMILY says "9x" (letter case ignored); a test's
+/// SetNTPlatformForTesting wins over both until ResetPlatformForTesting.
 bool IsNTPlatform();
 void SetNTPlatformForTesting(bool isNT);
+void ResetPlatformForTesting();
 
 } // namespace platform

@@ -1,23 +1,16 @@
 // Cmn_Modules keeps no copy of the start-up facts: each caller reads them by the
-// rule below, at its own start-up, as the modules of the window do.
+// rule of platform/Locale.h, at its own start-up, as the modules of the window do.
 #include "ui/Cmn_Modules.h"
 
 #include "platform/CodePageConv.h"
 
 #include <atomic>
-#include <charconv>
-#include <string_view>
 
 namespace Cmn_Modules {
 namespace {
 
 std::atomic<void (*)()> dataAccessStartup{nullptr};
 std::atomic<bool> dataAccessInitialized{false};
-
-bool isBlankOrControl(char c) {
-    auto byte = static_cast<unsigned char>(c);
-    return byte <= 0x20 || byte == 0x7F;
-}
 
 } // namespace
 
@@ -30,24 +23,11 @@ AnsiString WideToAnsiCP(const WideString& text, CodePage codePage) {
 }
 
 CodePage ReadDefaultCodePage(uint32_t locale) {
-    return CodePageFromLocaleAnswer(
-        platform::GetLocaleInfoA(locale, platform::LOCALE_IDEFAULTCODEPAGE));
+    return platform::ReadDefaultCodePage(locale);
 }
 
 CodePage CodePageFromLocaleAnswer(const AnsiString& answer) {
-    std::string_view text(answer.c_str()); // up to the terminator
-    while (!text.empty() && isBlankOrControl(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlankOrControl(text.back()))
-        text.remove_suffix(1);
-    if (text.starts_with('+'))
-        text.remove_prefix(1);
-    int32_t number = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    // Empty text, trailing garbage and numbers beyond 32 bits are not numbers.
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
-        return platform::GetACP();
-    return static_cast<CodePage>(static_cast<uint32_t>(number) & 0xFFFFu);
+    return platform::CodePageFromLocaleAnswer(answer);
 }
 
 bool ReadIsNT() {

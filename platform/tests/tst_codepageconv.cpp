@@ -38,6 +38,8 @@ private slots:
     void emptyAndUnknown();
     void longTextIsConvertedWhole();
     void threadsConvertIndependently();
+    void leadBytes_data();
+    void leadBytes();
 };
 
 void TestCodePageConv::bytesToWide_data() {
@@ -178,6 +180,32 @@ void TestCodePageConv::threadsConvertIndependently() {
     for (auto& thread : threads)
         thread.join();
     QCOMPARE(failures, std::vector<int>(4, 0));
+}
+
+void TestCodePageConv::leadBytes_data() {
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QList<int>>("leadRanges"); // pairs: first and last lead byte
+    QTest::newRow("950 Big5") << 950 << QList<int>{0x81, 0xFE};
+    QTest::newRow("936 GBK") << 936 << QList<int>{0x81, 0xFE};
+    QTest::newRow("949 Korean") << 949 << QList<int>{0x81, 0xFE};
+    QTest::newRow("932 Shift-JIS") << 932 << QList<int>{0x81, 0x9F, 0xE0, 0xFC};
+    QTest::newRow("1252 has none") << 1252 << QList<int>{};
+    QTest::newRow("437 has none") << 437 << QList<int>{};
+    QTest::newRow("UTF-8 has none") << 65001 << QList<int>{};
+    QTest::newRow("no table") << 12345 << QList<int>{};
+}
+
+void TestCodePageConv::leadBytes() {
+    QFETCH(int, codePage);
+    QFETCH(QList<int>, leadRanges);
+    const LeadByteTable leads = DBCSLeadBytes(CodePage(codePage));
+    for (int byte = 0; byte < 256; ++byte) {
+        bool expected = false;
+        for (qsizetype i = 0; i + 1 < leadRanges.size(); i += 2)
+            expected = expected || (byte >= leadRanges[i] && byte <= leadRanges[i + 1]);
+        QVERIFY2(leads[size_t(byte)] == expected, qPrintable(QString::number(byte, 16)));
+        QCOMPARE(IsDBCSLeadByteEx(CodePage(codePage), static_cast<unsigned char>(byte)), expected);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCodePageConv)

@@ -27,6 +27,7 @@ private slots:
     void localeFromConfigFile();
     void getLocaleInfo_data();
     void getLocaleInfo();
+    void platformFamily_data();
     void platformFamily();
 };
 
@@ -191,12 +192,27 @@ void TestLocale::getLocaleInfo() {
     QCOMPARE(int(GetACP()), int(CodePagesForLocale(systemLocale.toStdString()).ansi));
 }
 
+void TestLocale::platformFamily_data() {
+    QTest::addColumn<QByteArray>("family");
+    QTest::addColumn<bool>("isNT");
+    QTest::newRow("not set") << QByteArray() << true;
+    QTest::newRow("NT") << QByteArray("NT") << true;
+    QTest::newRow("9x") << QByteArray("9x") << false;
+    QTest::newRow("9X") << QByteArray("9X") << false;
+    QTest::newRow("anything else is NT") << QByteArray("95") << true;
+}
+
 void TestLocale::platformFamily() {
-    QVERIFY(IsNTPlatform());
-    SetNTPlatformForTesting(false);
-    QVERIFY(!IsNTPlatform());
-    SetNTPlatformForTesting(true);
-    QVERIFY(IsNTPlatform());
+    QFETCH(QByteArray, family);
+    QFETCH(bool, isNT);
+    EnvironmentGuard environment;
+    environment.set("VELKIN_PLATFORM_FAMILY", family);
+    QCOMPARE(IsNTPlatform(), isNT);
+    // A test's choice wins over the environment until it is withdrawn.
+    SetNTPlatformForTesting(!isNT);
+    QCOMPARE(IsNTPlatform(), !isNT);
+    ResetPlatformForTesting();
+    QCOMPARE(IsNTPlatform(), isNT);
 }
 
 QTEST_APPLESS_MAIN(TestLocale)
