@@ -3,6 +3,7 @@
 // (named once here, so a richer class replaces a plain one in one place), the
 // process start-up of the data access layer, the time-out walk over the
 // window's components and the connection string of a SQL Server login.
+#include "data/QXADODataSet.h"
 #include "data/TntLXAdoDataSet.h"
 #include "data/db/ADOComponents.h"
 #include "data/db/ADODataSet.h"
@@ -13,8 +14,8 @@
 
 /// The class of the browse table (command kind "table").
 using TBrowseTable = tnt::TTntADOTableLX;
-/// The class of the TTRS dataset.
-using TTTRSDataSet = db::TADODataSet;
+/// The class of the TTRS dataset: converts text where the platform needs it.
+using TTTRSDataSet = TQXADODataSet;
 
 /// The data access layer's process start-up: the ODBC environment. Registered
 /// with Cmn_Modules::SetDataAccessStartup before the window exists.

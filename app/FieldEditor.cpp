@@ -22,8 +22,8 @@ namespace {
 // Qt windows take wide text natively on every platform.
 constexpr bool NativeWideWindows = true;
 
-// Memo fields, and the wide-string fields of the largest size by which the browse
-// table delivers text, ntext and the (max) types.
+} // namespace
+
 bool IsLongText(const db::TField& field) {
     if (field.DataType() == db::ftMemo || field.DataType() == db::ftWideMemo)
         return true;
@@ -31,14 +31,11 @@ bool IsLongText(const db::TField& field) {
            field.Size() == std::numeric_limits<int32_t>::max();
 }
 
-// A wide field's text as it stands; a narrow one's widened with the ANSI code page.
 QString FieldText(const db::TField& field) {
     if (field.DataType() == db::ftWideString || field.DataType() == db::ftWideMemo)
         return QString::fromStdU16String(field.AsWideString());
     return AnsiToQString(field.AsString());
 }
-
-} // namespace
 
 platform::WideString ConvertToSystemCodePage(const platform::WideString& text,
                                              bool nativeWideWindows, platform::CodePage systemOEM,

@@ -1,7 +1,8 @@
-// The "TTRS" tab: the filter controls, the six inner pages with their grids, and
-// the key rules and check boxes of the tab. The filter controls are created in
-// the order the TTRS query relies on (it visits them from last to first), and
-// their names carry the column each one filters.
+// The "TTRS" tab: the filter controls, the six inner pages with their grids, the
+// key rules and check boxes of the tab, and its read-only long-text page. The filter controls are
+// created in the order the TTRS query relies on (it visits them from last to first), and their
+// names carry the column each one filters.
+#include "app/FieldEditor.h"
 #include "app/KeyPressFilter.h"
 #include "app/Unit1.h"
 #include "app/WidgetLook.h"
@@ -103,6 +104,9 @@ QComboBox* NewComboBox(QWidget* parent, const char* name, const QStringList& ite
     auto* combo = new QComboBox(parent);
     combo->setObjectName(name);
     combo->setEditable(editable);
+    // Enter in a typed combo box presses Refresh; it never adds the text as an item,
+    // so the item positions (which pick the master table) stay as they are.
+    combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
     combo->setMaxVisibleItems(rows);
     combo->setCurrentIndex(0);
@@ -142,6 +146,8 @@ void TVelkin::BuildTTRSTab(QWidget* page) {
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The page shows a long value; nothing typed here is written back.
+    Memo2->setReadOnly(true);
     memoLayout->addWidget(Memo2);
     Button1 = new QPushButton("Exit", ts_Memo);
     Button1->setObjectName("Button1");
@@ -258,8 +264,11 @@ void TVelkin::BuildTTRSTablePages(QWidget* page) {
             MakeBold(pnl_tblname);
             tabLayout->addWidget(pnl_tblname);
         }
-        ttrsGrids_[index] = CreateDataGrid(tab, spec.grid);
-        tabLayout->addWidget(ttrsGrids_[index]);
+        DataGrid* grid = CreateDataGrid(tab, spec.grid);
+        grid->SetDefaultDrawing(false);
+        connect(grid, &DataGrid::CellClick, this, [this, grid] { TTRSGridCellClick(grid); });
+        ttrsGrids_[index] = grid;
+        tabLayout->addWidget(grid);
         QString caption = spec.caption;
         if (QString(spec.name) == "ts_custom") {
             ts_custom = tab;
@@ -328,12 +337,17 @@ void TVelkin::ComboBox1Change() {
     });
 }
 
-void TVelkin::Button1Click() {
-    Guarded([&] { PageControl_TTRS->setCurrentWidget(ts_Data); });
+void TVelkin::TTRSGridCellClick(DataGrid* grid) {
+    Guarded([&] {
+        db::TField* field = grid->SelectedField();
+        if (!field || !IsLongText(*field))
+            return;
+        PageControl_TTRS->setCurrentWidget(ts_Memo);
+        Memo2->clear();
+        Memo2->setPlainText(FieldText(*field));
+    });
 }
 
-void TVelkin::OpenTTRSQuery() {
-    // Turning the filter controls into "SELECT * FROM ..." with a where clause and
-    // opening adods_TTRS on adocntn_TTRS belongs here; until the TTRS dataset
-    // exists there is nothing to open and the grids stay empty.
+void TVelkin::Button1Click() {
+    Guarded([&] { PageControl_TTRS->setCurrentWidget(ts_Data); });
 }

@@ -19,7 +19,8 @@
 // The implementation is split by tab: Unit1.cpp (window, tabs, caption),
 // SQLServerTab.cpp, Connect.cpp (connecting and disconnecting), DataObjects.cpp,
 // DbTableTab.cpp, DatabaseBrowser.cpp (list clicks), SQLCommandTab.cpp,
-// SQLConsole.cpp (RunSQL), FieldEditor.cpp (long-text editor) and TTRSTab.cpp.
+// SQLConsole.cpp (RunSQL), FieldEditor.cpp (long-text editor), TTRSTab.cpp and
+// TTRSQuery.cpp (the TTRS query).
 #include "app/DataObjects.h"
 #include "app/GridFactory.h"
 #include "platform/Strings.h"
@@ -117,6 +118,8 @@ public slots:
     void ComboBox1Change();
     void chkbox_ReadOnlyClick();
     void chkbox_TTRSClick();
+    /// Opens the TTRS memo page on the clicked cell of `grid` when its field holds long text.
+    void TTRSGridCellClick(DataGrid* grid);
     void Button1Click();
 
 protected:
@@ -144,6 +147,9 @@ private:
     bool isTTRSConnected() const { return adocntn_TTRS.Connected(); }
     /// Builds and opens the TTRS query of the shown inner page.
     void OpenTTRSQuery();
+    /// Appends the clause of one filter control to `whereClause` (Master Table
+    /// page: the combo boxes and the processor EDI do not filter).
+    void AddFilterClause(QWidget* control, platform::AnsiString& whereClause, bool masterTablePage);
     /// Names the data objects and sets their fixed properties.
     void SetUpDataObjects();
     void ReleaseGrids();
