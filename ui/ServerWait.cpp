@@ -40,6 +40,12 @@ public:
         return waiter;
     }
 
+    void prepare(ado::ServerWork& work) override {
+        // A request cancelled in an earlier stretch sends nothing more.
+        if (!waiting && scope && scope->cancelled_)
+            work.cancel();
+    }
+
     void wait(ado::ServerWork& work) override {
         if (waiting) {
             // A timer's handler that reached the server while other work is waited

@@ -193,7 +193,7 @@ private slots:
         f.run(qPrintable(button), "WAITFOR DELAY '00:00:30' SELECT 1 AS One");
         QVERIFY(op.pressed());
         QVERIFY2(op.sincePress() < 1000, qPrintable(QString::number(op.sincePress())));
-        QVERIFY(op.ticks >= 40); // the window's timer kept firing for the second and more
+        QVERIFY(op.ticks >= 10); // the window's timer kept firing while it waited
         QCOMPARE(op.workText, QString("Running SQL"));
         QCOMPARE(f.resultText(), QString("SQL command run failed.\nOperation cancelled."));
         QVERIFY(f.dialogs.boxes.empty());

@@ -124,6 +124,7 @@ void RunServerWork(const WideString& name, const std::function<void()>& body, Se
     }
     auto work = std::make_shared<ServerWork>(name, body);
     work->scope().setLoginAbandonable(kind == ServerWorkKind::Login);
+    waiter->prepare(*work);
     std::thread worker([work] { work->run(); });
     waiter->wait(*work);
     if (kind != ServerWorkKind::Login)

@@ -64,6 +64,9 @@ private:
 class ServerWaiter {
 public:
     virtual ~ServerWaiter() = default;
+    /// Called before the work starts, on the waiting thread; may cancel it at once
+    /// (work of a cancelled request must not reach the server).
+    virtual void prepare(ServerWork& /*work*/) {}
     /// Returns once work.released(); may cancel it meanwhile. Must not throw.
     virtual void wait(ServerWork& work) = 0;
 };
