@@ -135,4 +135,11 @@ void TVelkin::OpenTTRSQuery() {
         utr->SetDisplayWidth(18);
     if (db::TField* mtype = adods_TTRS.FindField("MTYPE"))
         mtype->SetDisplayWidth(9);
+    try {
+        // Defaults and NOT NULL columns for rows added in the grid; a query whose
+        // table catalogue cannot be read stays open without them.
+        adods_TTRS.LoadColumnMetadata();
+    } catch (const std::exception& error) {
+        platform::ShowStandardError(ApplicationTitle, ErrorText(error));
+    }
 }

@@ -23,6 +23,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -147,6 +148,7 @@ private slots:
     void refusedQueryKeepsTextAndTabStaysUsable();
     void whichActionsRunAQuery();
     void editIsWrittenBack();
+    void insertedRowShowsTheTableDefaults();
     void big5TextShownAndFound();
     void longTextOpensMemoPage();
 
@@ -403,6 +405,29 @@ void TestTVelkinTTRS::whichActionsRunAQuery() {
     utr->setFocus();
     QTest::keyClick(utr, Qt::Key_Return);
     QCOMPARE(f.opens, 3);
+    QCOMPARE(f.boxTexts(), QStringList());
+}
+
+void TestTVelkinTTRS::insertedRowShowsTheTableDefaults() {
+    TTRSFixture f(*server_);
+    f.showPage("ts_docmas");
+    f.setFilter("TTRS_dm_SSeqNo", "1");
+    f.refresh();
+    QCOMPARE(f.boxTexts(), QStringList());
+    TQXADODataSet& ds = f.dataSet();
+    QVERIFY(ds.Active());
+    QVERIFY(ds.ColumnMetadataLoaded());
+    QVERIFY(ds.FieldByName("SSeqNo")->Required());
+    QVERIFY(!ds.FieldByName("Remark")->Required());
+    const std::time_t before = std::time(nullptr);
+    ds.Insert();
+    // T_DOCMAS.CreateDate defaults to getdate().
+    QVERIFY(!ds.FieldByName("CreateDate")->IsNull());
+    std::tm local{};
+    localtime_r(&before, &local);
+    QCOMPARE(int(ds.FieldByName("CreateDate")->AsDateTime().year), local.tm_year + 1900);
+    QVERIFY(ds.FieldByName("Remark")->IsNull());
+    ds.Cancel();
     QCOMPARE(f.boxTexts(), QStringList());
 }
 
