@@ -133,10 +133,9 @@ int main() {
         standin::StandinProcess server({"--seed", "big"}, std::chrono::seconds(600));
         const std::string source = server.dataSource();
         db::TADOConnectionComponent connection;
-        connection.setConnectionString(
-            WideString(u"Provider=SQLOLEDB.1;Data Source=") +
-            WideString(source.begin(), source.end()) +
-            u";Initial Catalog=PELMAR_BIG;User ID=sa;Password=velkin");
+        connection.setConnectionString(WideString(u"Provider=SQLOLEDB.1;Data Source=") +
+                                       WideString(source.begin(), source.end()) +
+                                       u";Initial Catalog=PELMAR_BIG;User ID=sa;Password=velkin");
         connection.Open();
 
         BenchTable table;
@@ -159,7 +158,9 @@ int main() {
 
         auto loopRows = table.Recordset()->Clone(ado::LockType::ReadOnly);
         PlainLoop plain(*loopRows);
-        auto idOf = [&] { return table.FieldByName("ID")->AsInteger(); };
+        auto idOf = [&] {
+            return table.FieldByName("ID")->AsInteger();
+        };
 
         Measure find, filter, seek, lookup;
         for (int round = 0; round < kRounds; ++round) {
@@ -217,9 +218,10 @@ int main() {
         print("locate_filter", filter);
         print("locate_seek", seek);
         print("lookup", lookup);
-        const std::pair<const char*, const Measure*> all[] = {
-            {"locate_find", &find}, {"locate_filter", &filter}, {"locate_seek", &seek},
-            {"lookup", &lookup}};
+        const std::pair<const char*, const Measure*> all[] = {{"locate_find", &find},
+                                                              {"locate_filter", &filter},
+                                                              {"locate_seek", &seek},
+                                                              {"lookup", &lookup}};
         for (const auto& [name, m] : all) {
             std::printf("ratio_%s_repeated_cpu_to_plain: %.3f\n", name,
                         m->repeated.cpu / m->plain.cpu);

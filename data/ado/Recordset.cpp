@@ -111,15 +111,31 @@ void Recordset::Impl::rebuildView() {
     invalidateLookups();
     view.clear();
     const auto& s = *store;
-    for (Bookmark b = 1; b <= s.rows.size(); ++b) {
-        if (!s.rows[b - 1])
-            continue;
-        if (filter && !filter->matches([&](int c) { return s.value(b, c); }))
-            continue;
-        view.push_back(b);
+    auto visible = [&](Bookmark b) {
+        return !filter || filter->matches([&](int c) { return s.value(b, c); });
+    };
+    if (sortKeys.empty()) {
+        for (Bookmark b = 1; b <= s.rows.size(); ++b)
+            if (s.rows[b - 1] && visible(b))
+                view.push_back(b);
+    } else {
+        // The sort is stable, so filtering the sorted rows gives the order sorting
+        // the filtered ones would.
+        if (sortedVersion != s.version) {
+            sortedRows.clear();
+            for (Bookmark b = 1; b <= s.rows.size(); ++b)
+                if (s.rows[b - 1])
+                    sortedRows.push_back(b);
+            sortRows(s, sortedRows, sortKeys);
+            sortedVersion = s.version;
+        }
+        if (!filter)
+            view = sortedRows;
+        else
+            for (Bookmark b : sortedRows)
+                if (visible(b))
+                    view.push_back(b);
     }
-    if (!sortKeys.empty())
-        sortRows(s, view, sortKeys);
     pos = 0; // the first row; with no rows this is also EOF
 }
 
@@ -221,6 +237,7 @@ void Recordset::Close() {
     d->mode = EditMode::None;
     d->pos = -1;
     d->sortKeys.clear();
+    d->forgetSortedRows();
     d->sortText.clear();
     d->filter.reset();
     d->filterText.clear();
@@ -387,6 +404,7 @@ void Recordset::setSort(const WideString& sortText) {
         }
     }
     d->sortKeys = std::move(keys);
+    d->forgetSortedRows();
     d->sortText = sortText;
     d->mode = EditMode::None;
     d->rebuildView();

@@ -42,6 +42,10 @@ struct Recordset::Impl {
     std::optional<Criterion> filter;
     std::vector<int> indexColumns;
     std::vector<Bookmark> indexOrder; ///< visible rows in index order; lazy
+    /// Every live row in the sort order, kept while the sort and the rows stay the
+    /// same, so that changing only the filter never sorts again.
+    std::vector<Bookmark> sortedRows;
+    uint64_t sortedVersion = 0; ///< the store's version sortedRows was made at; 0 none
 
     EditMode mode = EditMode::None;
     int64_t positionBeforeAdd = -1;
@@ -49,6 +53,10 @@ struct Recordset::Impl {
 
     void requireOpen() const;
     void rebuildView();
+    void forgetSortedRows() {
+        sortedRows.clear();
+        sortedVersion = 0;
+    }
     void invalidateLookups() {
         positionOf.clear();
         indexOrder.clear();

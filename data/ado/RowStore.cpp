@@ -4,6 +4,7 @@
 #include "platform/CodePageConv.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace ado::detail {
@@ -63,7 +64,14 @@ StorageKind storageKindOf(DataType type) {
     }
 }
 
-RowStore::RowStore(std::vector<ColumnInfo> cols) : columns(std::move(cols)) {
+uint64_t RowStore::nextVersion() {
+    // Stores are filled on worker threads too.
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
+RowStore::RowStore(std::vector<ColumnInfo> cols)
+    : columns(std::move(cols)), version(nextVersion()) {
     const size_t n = columns.size();
     fixedSize = static_cast<uint32_t>((n + 7) / 8);
     int lastVariable = -1;
@@ -142,6 +150,7 @@ const uint8_t* RowStore::pack() {
 
 Bookmark RowStore::finish() {
     rows.push_back(pack());
+    version = nextVersion();
     return static_cast<Bookmark>(rows.size());
 }
 
@@ -226,6 +235,7 @@ void RowStore::replace(Bookmark b, const std::vector<Variant>& values) {
     for (size_t c = 0; c < columns.size(); ++c)
         putVariant(static_cast<int>(c), c < values.size() ? values[c] : Variant());
     rows.at(b - 1) = pack();
+    version = nextVersion();
 }
 
 void RowStore::checkValue(int c, const Variant& value) {

@@ -27,6 +27,9 @@ struct RowStore {
     std::vector<int> previousVariable; ///< per variable column: the one before it, or -1
     uint32_t fixedSize = 0;
     std::vector<const uint8_t*> rows; ///< index = bookmark - 1; null = deleted
+    /// Changes whenever a row is added, replaced or removed, and is never the same
+    /// for two stores: an order computed over the rows is still valid while it holds.
+    uint64_t version;
 
     /// Packs values (one per column, converted to the column's kind) into a new row;
     /// returns its bookmark. Throws AdoError when a value does not convert.
@@ -36,7 +39,10 @@ struct RowStore {
     /// Throws AdoError when the value would not convert to the column's kind, as
     /// append would; no row is touched.
     void checkValue(int column, const Variant& value);
-    void remove(Bookmark b) { rows.at(b - 1) = nullptr; }
+    void remove(Bookmark b) {
+        rows.at(b - 1) = nullptr;
+        version = nextVersion();
+    }
     bool alive(Bookmark b) const { return b >= 1 && b <= rows.size() && rows[b - 1]; }
 
     /// The value of a column of a row (Empty for a deleted row).
@@ -61,6 +67,7 @@ struct RowStore {
     Bookmark finish();
 
 private:
+    static uint64_t nextVersion();
     const uint8_t* pack();
     uint8_t* allocate(size_t size);
     void putVariant(int column, const Variant& v);

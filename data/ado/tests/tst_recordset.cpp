@@ -135,6 +135,43 @@ private slots:
         QCOMPARE(rs->RecordCount(), int64_t(4));
     }
 
+    // A sorted recordset keeps its sorted rows while only the filter changes; rows
+    // added, edited or deleted through another recordset on the same rows, and a
+    // new sort, must still show in the order.
+    void sortedOrderFollowsRowChangesAcrossFilters() {
+        auto rs = fixture::fruit();
+        auto clone = rs->Clone(LockType::ReadOnly);
+        clone->setSort(u"Name");
+        QCOMPARE(ids(*clone), QString("1,4,2,3,5"));
+        clone->setFilter(u"Qty <> Null");
+        QCOMPARE(ids(*clone), QString("1,4,3,5"));
+        clone->setFilter(u"");
+        QCOMPARE(ids(*clone), QString("1,4,2,3,5"));
+
+        rs->MoveNext();
+        rs->Fields(u"Name").setValue(u"Zucchini");
+        rs->Update();
+        clone->setFilter(u"ID > 1");
+        QCOMPARE(ids(*clone), QString("4,3,5,2"));
+
+        rs->AddNew();
+        rs->Fields(u"ID").setValue(int64_t{6});
+        rs->Fields(u"Name").setValue(u"Avocado");
+        rs->Update();
+        clone->setFilter(u"");
+        QCOMPARE(ids(*clone), QString("1,4,6,3,5,2"));
+
+        rs->MoveFirst();
+        rs->Find(u"ID = 3");
+        rs->Delete();
+        clone->setFilter(u"ID <> 1");
+        QCOMPARE(ids(*clone), QString("4,6,5,2"));
+
+        clone->setSort(u"Name DESC");
+        clone->setFilter(u"");
+        QCOMPARE(ids(*clone), QString("2,5,6,4,1"));
+    }
+
     void finds_data() {
         QTest::addColumn<QString>("criterion");
         QTest::addColumn<int>("startId"); // 0: from the current row (the first)
