@@ -172,6 +172,7 @@ protected:
     void DoAfterClose() override;
     void DoAfterInsert() override;
     void DoBeforeOpen() override;
+    void PrepareRecordset(ado::Recordset& recordset) override;
     db::TFieldClass GetFieldClass(TFieldType fieldType) override;
     void OpenCursor(bool infoQuery) override;
     void InternalInitFieldDefs() override;

@@ -294,6 +294,23 @@ WideString TTntADODataSetLX::TableNameFromSelect(const AnsiString& statement) {
     return table;
 }
 
+void TTntADODataSetLX::PrepareRecordset(ado::Recordset& recordset) {
+    // A server without browse information leaves every column without its table;
+    // a SELECT over one table says which it is, and its plain items which columns.
+    recordset.assumedSource = {};
+    if (CommandType() != cmdText)
+        return;
+    const WideString table = TableNameFromSelect(platform::WideToAnsi(CommandText()));
+    std::vector<TSelectColumn> plain;
+    bool star = false;
+    if (table.empty() || !PlainSelectColumns(CommandText(), plain, star))
+        return;
+    recordset.assumedSource.table = table;
+    recordset.assumedSource.star = star;
+    for (const TSelectColumn& c : plain)
+        recordset.assumedSource.columns.emplace_back(c.Position, c.Column);
+}
+
 // ---------------------------------------------------------------- loading
 
 void TTntADODataSetLX::LoadFieldSchemaInfo() {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace ado {
@@ -90,6 +91,17 @@ public:
     LockType lockType = LockType::Optimistic;
     /// Seconds; 0 waits for ever.
     int commandTimeout = 30;
+
+    /// Where the rows come from when the server sends no browse information (the
+    /// base table of each column): the one table the statement reads and which
+    /// result columns show that table's columns as they stand. A table opened by
+    /// name needs nothing here. Columns it does not cover stay read-only.
+    struct AssumedSource {
+        WideString table;  ///< as the statement names it ("t", "dbo.[t]"); empty: none
+        bool star = false; ///< every result column is the table's column of its name
+        std::vector<std::pair<int, WideString>> columns; ///< result position, table column
+    };
+    AssumedSource assumedSource;
 
     /// Runs source (SQL text, or a table name with CommandType::Table/TableDirect)
     /// on the connection and keeps every row. A batch whose first results carry no

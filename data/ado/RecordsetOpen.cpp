@@ -1,5 +1,6 @@
 // Opening a recordset over ODBC: every row of the first result that has columns
 // is fetched at once over a forward-only, read-only statement and packed.
+#include "data/ado/AssumedSource.h"
 #include "data/ado/Connection.h"
 #include "data/ado/RecordsetImpl.h"
 #include "data/ado/ServerWork.h"
@@ -188,17 +189,25 @@ void Recordset::openWithCount(const WideString& source, TADOConnection& connecti
             described.push_back(st.describe(c));
             infos.push_back(columnInfoOf(described.back()));
         }
+        store = std::make_shared<detail::RowStore>(std::move(infos));
+        fetchAll(st, described, *store);
+        st.closeCursor();
+
+        // Without browse information the table the statement names stands in for it.
+        Recordset::AssumedSource assumed = assumedSource;
+        if (assumed.table.empty() &&
+            (commandType == CommandType::Table || commandType == CommandType::TableDirect))
+            assumed = {source, true, {}};
+        detail::ResolveWithoutBrowse(assumed, store->columns, oc);
+
         // A table named without its database lives in the current one.
         WideString catalog;
-        for (auto& info : infos)
+        for (auto& info : store->columns)
             if (!info.baseTableName.empty() && info.baseCatalogName.empty()) {
                 if (catalog.empty())
                     catalog = oc.currentCatalog();
                 info.baseCatalogName = catalog;
             }
-        store = std::make_shared<detail::RowStore>(std::move(infos));
-        fetchAll(st, described, *store);
-        st.closeCursor();
     });
     d->link = connection.link();
     d->source = source;

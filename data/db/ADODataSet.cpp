@@ -221,6 +221,7 @@ void TCustomADODataSet::OpenRecordset() {
         type = ado::CommandType::TableDirect;
     else if (FCommandType == cmdStoredProc)
         type = ado::CommandType::StoredProc;
+    PrepareRecordset(*rs);
     rs->Open(FCommandText, *connection, type);
     if (!rs->Active())
         DatabaseError("CommandText does not return a result set", this);

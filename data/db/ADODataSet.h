@@ -143,6 +143,9 @@ protected:
     TBookmark InternalGetBookmark(int recIndex) const override;
     int InternalBookmarkIndex(const TBookmark& bm) const override;
     void UpdateIndexDefs() override {}
+    /// Called with the new recordset just before it runs the command; a dataset
+    /// that can read its statement says here which table the rows come from.
+    virtual void PrepareRecordset(ado::Recordset& /*recordset*/) {}
 
 private:
     void OpenRecordset();

@@ -134,6 +134,7 @@ public:
             return nullptr;
         }
         auto session = std::make_unique<SessionState>(databases_, toUtf8(options_.user), *db);
+        session->browseAllowed = options_.browseInformation;
         try {
             session->current();
         } catch (const SqlError& e) {

@@ -172,6 +172,9 @@ struct EngineOptions {
     std::vector<std::string> seeds; ///< "demo", "big"
     std::u16string user = u"sa";
     std::u16string password = u"velkin";
+    /// Off: results never carry browse information, whatever the session asks, as
+    /// with servers that do not implement it.
+    bool browseInformation = true;
 };
 
 class Engine {

@@ -288,7 +288,7 @@ void Executor::set(TokenSpan t) {
     if (option == "NOCOUNT") {
         session_.noCount = onOff(2);
     } else if (option == "NO_BROWSETABLE") {
-        session_.browse = onOff(2);
+        session_.browse = onOff(2) && session_.browseAllowed;
     } else if (option == "ROWCOUNT") {
         if (t.size() != 3 || t[2].text != "0")
             throw SqlError(50000, "SET ROWCOUNT other than 0 is not supported by this server.");

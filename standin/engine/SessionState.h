@@ -50,7 +50,8 @@ public:
 
     FunctionContext functions;
     bool noCount = false;
-    bool browse = false; ///< NO_BROWSETABLE ON
+    bool browse = false;       ///< NO_BROWSETABLE ON
+    bool browseAllowed = true; ///< the server sends browse information at all
     int64_t rowCount = 0;
     std::optional<int64_t> identity;
     int lastError = 0;

@@ -37,7 +37,7 @@ struct Options {
     std::fprintf(stderr,
                  "velkin-standin: %s\nusage: velkin-standin --port N [--host 127.0.0.1] "
                  "[--data DIR] [--seed demo|big]... [--user NAME] [--password PW] "
-                 "[--exit-with-parent PID]\n",
+                 "[--exit-with-parent PID] [--no-browse-info]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -46,6 +46,10 @@ Options parseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--no-browse-info") {
+            options.engine.browseInformation = false;
+            continue;
+        }
         if (i + 1 >= argc)
             usage("option " + name + " needs a value");
         const std::string value = argv[++i];
