@@ -178,10 +178,9 @@ private slots:
         QVERIFY(f->ReadOnly());
         QCOMPARE(!ds->FieldByName("OrderNo")->ReadOnly(), othersEditable);
         ds->Edit();
-        const QString refused = Message([&] { f->SetAsString("Screw"); });
+        const QString refused = Message([&] { f->SetAsString("7"); });
         QVERIFY2(refused.contains("'" + field + "' cannot be modified"), qPrintable(refused));
         ds->Cancel();
-        QCOMPARE(ProductSeenByOther(1, 1).contains("Screw"), false);
     }
 };
 
