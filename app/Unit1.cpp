@@ -104,6 +104,10 @@ void TVelkin::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!SettlePendingChanges()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

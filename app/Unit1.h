@@ -19,8 +19,9 @@
 // The implementation is split by tab: Unit1.cpp (window, tabs, caption),
 // SQLServerTab.cpp, Connect.cpp (connecting and disconnecting), DataObjects.cpp,
 // DbTableTab.cpp, DatabaseBrowser.cpp (list clicks), SQLCommandTab.cpp,
-// SQLConsole.cpp (RunSQL), FieldEditor.cpp (long-text editor), TTRSTab.cpp and
-// TTRSQuery.cpp (the TTRS query).
+// SQLConsole.cpp (RunSQL), FieldEditor.cpp (long-text editor), TTRSTab.cpp,
+// TTRSQuery.cpp (the TTRS query) and PendingChanges.cpp (unposted grid changes
+// when the window closes).
 #include "app/DataObjects.h"
 #include "app/GridFactory.h"
 #include "platform/Strings.h"
@@ -142,6 +143,9 @@ private:
                              const char* label);
     void SetCaption(const QString& caption);
     void CentreOnScreen();
+    /// Asks whether to post the grids' unposted changes before the window closes
+    /// and posts or cancels them; false when a post failed and the window stays.
+    bool SettlePendingChanges();
     /// Seams for the data layer: true while the shared / the TTRS connection is open.
     bool isSharedConnected() const { return pubADOConnection.Connected(); }
     bool isTTRSConnected() const { return adocntn_TTRS.Connected(); }

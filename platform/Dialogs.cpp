@@ -1,8 +1,8 @@
 // The real dialogs need a QApplication; without one (a tool or a test that
-// never made one) a box is written to standard error instead, so that an error
-// is never lost and nothing crashes. The hourglass is one override cursor owned
-// here: setting it twice and the arrow once leaves the arrow, as the screen
-// cursor of the window system behaves.
+// never made one) a box is written to standard error instead and a question is
+// answered No, so that an error is never lost and nothing crashes or waits. The
+// hourglass is one override cursor owned here: setting it twice and the arrow
+// once leaves the arrow, as the screen cursor of the window system behaves.
 #include "platform/Dialogs.h"
 
 #include <QApplication>
@@ -36,6 +36,18 @@ public:
                         QApplication::activeWindow());
         box.setDefaultButton(QMessageBox::Cancel);
         return box.exec() == QMessageBox::Ok;
+    }
+
+    Answer askYesNo(const QString& title, const QString& text) override {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+            std::fprintf(stderr, "%s: %s (answered No: no screen to ask on)\n", qPrintable(title),
+                         qPrintable(text));
+            return Answer::No;
+        }
+        const auto pressed =
+            QMessageBox::question(QApplication::activeWindow(), title, text,
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
 
     void setHourglassCursor() override {

@@ -7,10 +7,13 @@
 namespace platform {
 
 enum class BoxKind {
-    Error,   ///< error icon
-    Plain,   ///< no icon
-    Confirm, ///< a question with OK and Cancel
+    Error,    ///< error icon
+    Plain,    ///< no icon
+    Confirm,  ///< a question with OK and Cancel
+    Question, ///< question icon, Yes and No buttons
 };
+
+enum class Answer { Yes, No };
 
 class Dialogs {
 public:
@@ -19,6 +22,8 @@ public:
     virtual void messageBox(BoxKind kind, const QString& title, const QString& text) = 0;
     /// A question with OK and Cancel; true only when the operator chose OK.
     virtual bool confirm(const QString& title, const QString& text) = 0;
+    /// A question box with Yes and No; returns the operator's answer.
+    virtual Answer askYesNo(const QString& title, const QString& text) = 0;
     virtual void setHourglassCursor() = 0;
     virtual void setArrowCursor() = 0;
 };
@@ -48,6 +53,8 @@ public:
     int hourglassCount = 0;
     int arrowCount = 0;
     bool hourglassShown = false;
+    /// What askYesNo answers, in order; No once they run out.
+    std::vector<Answer> answers;
 
     RecordingDialogs() { setDialogs(this); }
     ~RecordingDialogs() override { setDialogs(nullptr); }
@@ -57,6 +64,14 @@ public:
     bool confirm(const QString& title, const QString& text) override {
         boxes.push_back({BoxKind::Confirm, title, text});
         return confirmAnswer;
+    }
+    Answer askYesNo(const QString& title, const QString& text) override {
+        boxes.push_back({BoxKind::Question, title, text});
+        if (answers.empty())
+            return Answer::No;
+        const Answer answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
     }
     void setHourglassCursor() override {
         ++hourglassCount;
