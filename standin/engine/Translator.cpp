@@ -380,7 +380,18 @@ private:
             throw syntaxError(i < end ? t_[i].text : "(");
         std::string type = sqliteCastType(t_[i].text);
         if (i + 1 < end && t_[i + 1].isSymbol("(")) {
+            // A length, precision and scale, or MAX: (n), (p, s), (max). Anything
+            // else there (a literal, an expression) is refused, not dropped.
             size_t close = matchingParen(i + 1, end);
+            for (size_t k = i + 2; k < close; ++k) {
+                const bool argument = (k - i) % 2 == 0;
+                const bool fits = argument ? t_[k].kind == TokenKind::Number || t_[k].isWord("MAX")
+                                           : t_[k].isSymbol(",");
+                if (!fits)
+                    throw syntaxError(t_[k].text);
+            }
+            if (close == i + 2 || (close - i) % 2 != 1)
+                throw syntaxError(")");
             i = close;
         }
         return type;
@@ -401,9 +412,13 @@ private:
         }
         if (as == close)
             throw syntaxError(")");
+        if (as == i + 2)
+            throw syntaxError("AS");
         std::string expr = translateRange(i + 2, as, false, nullptr);
         size_t k = as + 1;
         std::string type = readType(k, close);
+        if (k + 1 != close)
+            throw syntaxError(t_[k + 1].text);
         emit("CAST(" + expr + " AS " + type + ")");
         return close;
     }
@@ -426,6 +441,20 @@ private:
                 exprEnd = m;
                 break;
             }
+        }
+        if (exprEnd == k + 2)
+            throw syntaxError(t_[exprEnd].text);
+        if (exprEnd != close) {
+            // The style only shapes dates as text here; it must still be a number.
+            if (exprEnd + 1 < close && isStringLiteral(exprEnd + 1))
+                throw SqlError(8116, "Argument data type varchar is invalid for argument 3 of "
+                                     "convert function.");
+            if (exprEnd + 1 == close)
+                throw syntaxError(")");
+            if (t_[exprEnd + 1].kind != TokenKind::Number)
+                throw syntaxError(t_[exprEnd + 1].text);
+            if (exprEnd + 2 != close)
+                throw syntaxError(t_[exprEnd + 2].text);
         }
         std::string expr = translateRange(k + 2, exprEnd, false, nullptr);
         emit("CAST(" + expr + " AS " + type + ")");

@@ -181,9 +181,8 @@ private slots:
                                     << "2 * (3 + 4)"
                                     << "14";
         // SQLite's statement text ends at a NUL; the literal must not end there.
-        QTest::newRow("NUL inside a literal") << "nvarchar(10)"
-                                              << QString("N'a") + QChar(0) + "b'"
-                                              << QString("a") + QChar(0) + "b";
+        QTest::newRow("NUL inside a literal")
+            << "nvarchar(10)" << QString("N'a") + QChar(0) + "b'" << QString("a") + QChar(0) + "b";
     }
     void valueRoundTrip() {
         QFETCH(QString, definition);
@@ -340,6 +339,15 @@ private slots:
         QVERIFY(s->text(0, 0, 0).toInt() > 0);
     }
 
+    void convertAndCastTakeTypesWithLengths() {
+        auto s = fx->run("SELECT CONVERT(varchar(max), 12), CAST(2 AS decimal(10, 2)), "
+                         "CONVERT(varchar(10), 'abc', 120), CAST('x' AS nvarchar(MAX))");
+        QCOMPARE(s->firstError(), QString());
+        QCOMPARE(s->text(0, 0, 0), QString("12"));
+        QCOMPARE(s->text(0, 0, 2), QString("abc"));
+        QCOMPARE(s->text(0, 0, 3), QString("x"));
+    }
+
     void errors_data() {
         QTest::addColumn<QString>("sql");
         QTest::addColumn<int>("number");
@@ -365,6 +373,22 @@ private slots:
         QTest::newRow("no database") << "USE NoSuchDb" << 911 << 1 << 16
                                      << "Database 'NoSuchDb' does not exist. Make sure that the "
                                         "name is entered correctly.";
+        // A type's parentheses hold lengths or MAX only, and the value is never empty.
+        QTest::newRow("type length expression") << "SELECT CONVERT(varchar(1 + 2), 'abc')" << 102
+                                                << 1 << 15 << "Incorrect syntax near '+'.";
+        QTest::newRow("type length literal")
+            << "SELECT CONVERT(v(''), 1)" << 102 << 1 << 15 << "Incorrect syntax near ''.";
+        QTest::newRow("convert without value")
+            << "SELECT CONVERT(varchar(5), )" << 102 << 1 << 15 << "Incorrect syntax near ')'.";
+        QTest::newRow("convert style text")
+            << "SELECT CONVERT(varchar(10), 1, '')" << 8116 << 1 << 16
+            << "Argument data type varchar is invalid for argument 3 of convert function.";
+        QTest::newRow("convert style expression") << "SELECT CONVERT(varchar(10), 1, 1 + 2)" << 102
+                                                  << 1 << 15 << "Incorrect syntax near '+'.";
+        QTest::newRow("cast without value")
+            << "SELECT CAST( AS int)" << 102 << 1 << 15 << "Incorrect syntax near 'AS'.";
+        QTest::newRow("cast type trailer")
+            << "SELECT CAST(1 AS int x)" << 102 << 1 << 15 << "Incorrect syntax near 'x'.";
         QTest::newRow("unclosed quote") << "SELECT 'abc" << 105 << 1 << 15
                                         << "Unclosed quotation mark after the character string "
                                            "'abc'.";
