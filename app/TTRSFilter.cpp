@@ -22,6 +22,11 @@ bool IsBlankOrControl(char c) {
 /// its own. That keeps a quote from ever hiding behind a lead byte.
 constexpr unsigned char LowestTrailByte = 0x40;
 
+/// The characters a LIKE pattern writes in brackets.
+bool BracketEscaped(char c) {
+    return c == '%' || c == '_' || c == '[';
+}
+
 } // namespace
 
 bool IsBlankFilterText(const AnsiString& text) {
@@ -49,6 +54,13 @@ AnsiString EscapeFilterValue(const AnsiString& text, FilterForm form, CodePage a
         }
         if (c == '\'') {
             out += "''";
+            continue;
+        }
+        if (form == FilterForm::Like && leads[byte] && i + 1 < text.size() &&
+            BracketEscaped(text[i + 1])) {
+            // A lone lead byte would take the "[" of the next escape as its trail
+            // byte and leave the wildcard after it free; it is no character anyway.
+            out += '?';
             continue;
         }
         if (form == FilterForm::Like) {

@@ -34,7 +34,9 @@ bool IsBlankFilterText(const AnsiString& text);
 /// The text that stands between the quotes of a clause: characters of codes 0
 /// to 32 before the first other character dropped, the rest kept (trailing
 /// blanks too). Equality doubles single quotes and changes nothing else; LIKE
-/// also writes "%" as "[%]", "_" as "[_]", "[" as "[[]" and "*" as "%".
+/// also writes "%" as "[%]", "_" as "[_]", "[" as "[[]" and "*" as "%", and a
+/// lead byte standing alone before a "%" as "?" (it would pair with the "[" of
+/// "[%]" and free the wildcard).
 /// `ansiCodePage` says which bytes lead a double-byte character.
 AnsiString EscapeFilterValue(const AnsiString& text, FilterForm form,
                              CodePage ansiCodePage = platform::GetACP());

@@ -80,6 +80,10 @@ void TestTTRSFilter::escape_data() {
     // A lead byte before a quote is no character: the quote is still doubled.
     QTest::newRow("broken character before a quote")
         << std::string("\xA5'") << 950 << std::string("\xA5''") << std::string("\xA5''");
+    // ...and before a "%" it would pair with the escape's "[" and free the wildcard.
+    QTest::newRow("broken character before a percent sign")
+        << std::string("\xB1%*A\xA5%") << 950 << std::string("?[%]%A?[%]")
+        << std::string("\xB1%*A\xA5%");
     QTest::newRow("lead byte at the end")
         << std::string("A\xA5") << 950 << std::string("A\xA5") << std::string("A\xA5");
 }
