@@ -15,6 +15,8 @@ namespace db {
 namespace {
 
 template <class... Fs> struct Overload : Fs... { using Fs::operator()...; };
+// Spelled out for compilers without aggregate deduction (clang before 17).
+template <class... Fs> Overload(Fs...) -> Overload<Fs...>;
 
 AnsiString Trimmed(const AnsiString& s) {
     size_t b = 0, e = s.size();
