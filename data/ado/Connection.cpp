@@ -4,6 +4,8 @@
 #include "data/ado/RecordsetImpl.h"
 #include "data/ado/ServerWork.h"
 #include "data/odbc/Connection.h"
+#include "data/odbc/DataSourceFile.h"
+#include "platform/CodePageConv.h"
 
 #include <algorithm>
 #include <map>
@@ -72,9 +74,9 @@ void TADOConnection::setCommandTimeout(int seconds) {
 void TADOConnection::Open() {
     if (Connected())
         return;
-    WideString odbcText;
+    OdbcLogin login;
     try {
-        odbcText = OdbcConnectionStringFor(d->connectionString);
+        login = OdbcLoginFor(d->connectionString);
     } catch (const ConnectionStringError& e) {
         throw AdoError(e.what());
     }
@@ -84,11 +86,21 @@ void TADOConnection::Open() {
     const int commandTimeout = d->commandTimeout;
     RunServerWork(
         u"Connecting",
-        [connection, odbcText, loginTimeout, commandTimeout] {
+        [connection, login, loginTimeout, commandTimeout] {
             auto opened = std::make_unique<odbc::Connection>();
             // A server that accepts the socket but never answers the login would hold
             // an unbounded connect for ever; 0 therefore means the provider's default.
-            opened->connect(odbcText, loginTimeout);
+            if (!login.connectionString.empty()) {
+                opened->connect(login.connectionString, loginTimeout);
+            } else {
+                const odbc::TemporaryDataSource source(
+                    "FreeTDS", {{"Server", platform::WideToMultiByte(65001, login.server)},
+                                {"Port", platform::WideToMultiByte(65001, login.port)},
+                                {"TDS_Version", "7.4"},
+                                {"ClientCharset", "UTF-8"}});
+                opened->connectToDataSource(source.name(), login.user, login.password,
+                                            login.database, loginTimeout);
+            }
             // Long values must arrive whole, not cut at the session's default text size.
             opened->execute(u"SET TEXTSIZE 2147483647", commandTimeout);
             *connection = std::move(opened);

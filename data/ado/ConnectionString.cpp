@@ -157,7 +157,8 @@ namespace {
 // ";" follows ("}}" is not read as one "}"). So a value goes in braces only when
 // it holds ";", starts with "{" or has a blank at an end, its "}" stay single,
 // and a braced value is always followed by another attribute. A value holding
-// "};" has no exact form: it is refused rather than sent cut.
+// "};" has no exact form: it goes apart from the string, or is refused rather
+// than sent cut.
 WideString odbcValue(const char* key, const WideString& v) {
     const bool needs = v.find(u';') != WideString::npos || (!v.empty() && v.front() == u'{') ||
                        (!v.empty() && (isBlank(v.front()) || isBlank(v.back())));
@@ -178,33 +179,51 @@ WideString firstOf(const ConnectionString& cs, std::initializer_list<const char1
 
 } // namespace
 
-WideString OdbcConnectionStringFor(const WideString& oleDbConnectionString) {
+OdbcLogin OdbcLoginFor(const WideString& oleDbConnectionString) {
     const ConnectionString cs = ConnectionString::parse(oleDbConnectionString);
     const WideString provider = cs.value(u"Provider");
     if (!sameKey(provider, u"SQLOLEDB") && !sameKey(provider, u"SQLOLEDB.1"))
         throw AdoError("Provider cannot be found. It may not be properly installed.");
 
-    WideString source = firstOf(cs, {u"Data Source", u"Server", u"Address", u"Addr"});
-    WideString host = source, port;
+    OdbcLogin login;
+    const WideString source = firstOf(cs, {u"Data Source", u"Server", u"Address", u"Addr"});
+    login.server = source;
     if (const size_t comma = source.find(u','); comma != WideString::npos) {
-        host = trimmed(source.substr(0, comma));
-        port = trimmed(source.substr(comma + 1));
+        login.server = trimmed(source.substr(0, comma));
+        login.port = trimmed(source.substr(comma + 1));
     }
-    if (port.empty())
-        port = u"1433";
-    if (host.empty() || sameKey(host, u"(local)") || host == u".")
-        host = u"127.0.0.1";
+    if (login.port.empty())
+        login.port = u"1433";
+    if (login.server.empty() || sameKey(login.server, u"(local)") || login.server == u".")
+        login.server = u"127.0.0.1";
+    login.database = firstOf(cs, {u"Initial Catalog", u"Database"});
+    login.user = firstOf(cs, {u"User ID", u"UID", u"User"});
+    login.password = firstOf(cs, {u"Password", u"PWD"});
 
-    WideString out = u"DRIVER={FreeTDS};SERVER=" + odbcValue("server", host) + u";PORT=" +
-                     odbcValue("port", port);
-    const WideString database = firstOf(cs, {u"Initial Catalog", u"Database"});
-    if (!database.empty())
-        out += u";DATABASE=" + odbcValue("database name", database);
-    out += u";UID=" + odbcValue("login", firstOf(cs, {u"User ID", u"UID", u"User"}));
-    out += u";PWD=" + odbcValue("password", firstOf(cs, {u"Password", u"PWD"}));
+    for (const WideString* apart : {&login.user, &login.password, &login.database})
+        if (apart->find(u"};") != WideString::npos)
+            return login;
+    login.connectionString = u"DRIVER={FreeTDS};SERVER=" + odbcValue("server", login.server) +
+                             u";PORT=" + odbcValue("port", login.port);
+    if (!login.database.empty())
+        login.connectionString += u";DATABASE=" + odbcValue("database name", login.database);
+    login.connectionString += u";UID=" + odbcValue("login", login.user);
+    login.connectionString += u";PWD=" + odbcValue("password", login.password);
     // Never last: a braced value at the very end would keep its closing brace.
-    out += u";TDS_Version=7.4;ClientCharset=UTF-8";
-    return out;
+    login.connectionString += u";TDS_Version=7.4;ClientCharset=UTF-8";
+    return login;
+}
+
+WideString OdbcConnectionStringFor(const WideString& oleDbConnectionString) {
+    const OdbcLogin login = OdbcLoginFor(oleDbConnectionString);
+    if (login.connectionString.empty()) {
+        const char* what = login.user.find(u"};") != WideString::npos       ? "login"
+                           : login.password.find(u"};") != WideString::npos ? "password"
+                                                                            : "database name";
+        throw AdoError(std::string("The ") + what +
+                       " holds \"};\", which a driver connection string cannot carry.");
+    }
+    return login.connectionString;
 }
 
 } // namespace ado

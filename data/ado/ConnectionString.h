@@ -51,4 +51,15 @@ private:
 /// holding "};", which the driver cannot read back.
 WideString OdbcConnectionStringFor(const WideString& oleDbConnectionString);
 
+/// How the driver logs in for an OLE DB connection string. Usually by the driver
+/// connection string above; when the login, the password or the database holds
+/// "};", which no driver connection string carries exactly, the string is empty
+/// and the values are given apart from it (SQLConnect to a data source naming
+/// the server and port, the database as the connection's catalogue).
+struct OdbcLogin {
+    WideString connectionString;
+    WideString server, port, database, user, password;
+};
+OdbcLogin OdbcLoginFor(const WideString& oleDbConnectionString);
+
 } // namespace ado

@@ -21,6 +21,33 @@ Connection::~Connection() {
 }
 
 void Connection::connect(const WideString& connectionString, int loginTimeoutSeconds) {
+    logIn(loginTimeoutSeconds, "SQLDriverConnect", [&] {
+        SQLSMALLINT outLength = 0;
+        return SQLDriverConnectW(dbc_, nullptr, sqlw(connectionString),
+                                 static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0,
+                                 &outLength, SQL_DRIVER_NOPROMPT);
+    });
+}
+
+void Connection::connectToDataSource(const WideString& dataSource, const WideString& login,
+                                     const WideString& password, const WideString& database,
+                                     int loginTimeoutSeconds) {
+    logIn(loginTimeoutSeconds, "SQLConnect", [&] {
+        if (!database.empty()) {
+            // Taken as the login's database; nothing is sent until the login.
+            const SQLRETURN rc =
+                SQLSetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, sqlw(database), SQL_NTS);
+            if (!SQL_SUCCEEDED(rc))
+                return rc;
+        }
+        return SQLConnectW(dbc_, sqlw(dataSource), static_cast<SQLSMALLINT>(dataSource.size()),
+                           sqlw(login), static_cast<SQLSMALLINT>(login.size()), sqlw(password),
+                           static_cast<SQLSMALLINT>(password.size()));
+    });
+}
+
+void Connection::logIn(int loginTimeoutSeconds, const char* call,
+                       const std::function<SQLRETURN()>& connectCall) {
     disconnect();
     const auto timeout = static_cast<SQLULEN>(loginTimeoutSeconds < 0 ? 0 : loginTimeoutSeconds);
     check(
@@ -29,13 +56,10 @@ void Connection::connect(const WideString& connectionString, int loginTimeoutSec
     // The driver also waits on every reply with this; it must not be left unbounded
     // while logging in, or a silent server hangs the caller.
     SQLSetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
-    SQLSMALLINT outLength = 0;
     CancelScope::LoginCall login;
-    const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, sqlw(connectionString),
-                                           static_cast<SQLSMALLINT>(connectionString.size()),
-                                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = connectCall();
     const bool abandoned = login.finish();
-    check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnect");
+    check(rc, SQL_HANDLE_DBC, dbc_, call);
     connected_ = true;
     if (abandoned) {
         // Nobody waits for this login any more: it must not be handed on.

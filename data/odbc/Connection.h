@@ -6,6 +6,8 @@
 
 #include <sql.h>
 
+#include <functional>
+
 namespace odbc {
 
 using platform::WideString;
@@ -19,6 +21,12 @@ public:
 
     /// Connects with a driver connection string; loginTimeoutSeconds 0 waits for ever.
     void connect(const WideString& connectionString, int loginTimeoutSeconds);
+    /// Connects to a named data source with the login, password and database given
+    /// apart from it, each carried exactly as it stands (an empty database: the
+    /// login's default).
+    void connectToDataSource(const WideString& dataSource, const WideString& login,
+                             const WideString& password, const WideString& database,
+                             int loginTimeoutSeconds);
     /// Disconnects; safe when not connected.
     void disconnect();
     bool connected() const { return connected_; }
@@ -37,6 +45,10 @@ public:
     SQLHDBC handle() const { return dbc_; }
 
 private:
+    /// What both ways of connecting share: the time-outs, an abandoned login.
+    void logIn(int loginTimeoutSeconds, const char* call,
+               const std::function<SQLRETURN()>& connectCall);
+
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     bool connected_ = false;
 };

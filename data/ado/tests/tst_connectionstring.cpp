@@ -174,18 +174,49 @@ private slots:
         QCOMPARE(q(ado::OdbcConnectionStringFor(w(oledb))), odbc);
     }
 
-    // "};" ends a braced value wherever it stands: such a value has no exact
-    // form, and sending a cut one would log in with another password.
-    void unreadableValueIsRefused_data() {
+    // "};" ends a braced value wherever it stands: no driver connection string
+    // carries it, and sending a cut one would log in with another password. Such
+    // values go to the driver apart from the string, exactly as they stand.
+    void valuesTheStringCannotCarryGoApart_data() {
         QTest::addColumn<QString>("oledb");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("database");
         QTest::newRow("password") << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;"
-                                     "Password=\"a};b\"";
+                                     "Password=\"a};b\""
+                                  << "sa"
+                                  << "a};b"
+                                  << "";
         QTest::newRow("login") << "Provider=SQLOLEDB.1;Data Source=h,1;User ID=\"{x};\";"
-                                  "Password=pw";
+                                  "Password=pw"
+                               << "{x};"
+                               << "pw"
+                               << "";
+        QTest::newRow("database") << "Provider=SQLOLEDB.1;Data Source=h,1;Initial Catalog="
+                                     "\"D};b \";User ID=sa;Password=pw"
+                                  << "sa"
+                                  << "pw"
+                                  << "D};b ";
     }
-    void unreadableValueIsRefused() {
+    void valuesTheStringCannotCarryGoApart() {
         QFETCH(QString, oledb);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, database);
         QVERIFY_THROWS_EXCEPTION(ado::AdoError, ado::OdbcConnectionStringFor(w(oledb)));
+        const ado::OdbcLogin login = ado::OdbcLoginFor(w(oledb));
+        QVERIFY(login.connectionString.empty());
+        QCOMPARE(q(login.server), QString("h"));
+        QCOMPARE(q(login.port), QString("1"));
+        QCOMPARE(q(login.user), user);
+        QCOMPARE(q(login.password), password);
+        QCOMPARE(q(login.database), database);
+        // Everything else keeps the string.
+        const ado::OdbcLogin plain =
+            ado::OdbcLoginFor(u"Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;Password=a}b");
+        QCOMPARE(q(plain.connectionString),
+                 q(ado::OdbcConnectionStringFor(
+                     u"Provider=SQLOLEDB.1;Data Source=h,1;User ID=sa;Password=a}b")));
     }
 
     void unknownProviderIsRefused_data() {

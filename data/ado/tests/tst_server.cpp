@@ -161,6 +161,15 @@ private slots:
                                            << "}{";
         QTest::newRow("blanks at the ends") << "sa"
                                             << " p}w ";
+        // No driver connection string carries "};": these go to SQLConnect apart.
+        QTest::newRow("password holding };") << "sa"
+                                             << "a};b";
+        QTest::newRow("password of }; and ; only") << "sa"
+                                                   << ";};;";
+        QTest::newRow("login holding };") << "{x};"
+                                          << "p};";
+        QTest::newRow("Chinese beside };") << "\u7BA1\u7406};"
+                                           << "\u5BC6};\u78BC ";
     }
     void bracesInLoginAndPassword() {
         QFETCH(QString, login);
@@ -183,6 +192,19 @@ private slots:
         cs.set(u"Password", w(password.chopped(1)));
         c.setConnectionString(cs.toString());
         QVERIFY_THROWS_EXCEPTION(odbc::Error, c.Open());
+    }
+
+    // A database whose name holds "};" is reached as well, with the values apart.
+    void databaseHoldingBraceSemicolon() {
+        auto admin = connect("master");
+        admin->Execute(u"CREATE DATABASE [Odd};Db]");
+        TADOConnection c;
+        c.setConnectionTimeout(10);
+        c.setConnectionString(connectionString("\"Odd};Db\""));
+        c.Open();
+        QCOMPARE(text(c.Execute(u"SELECT db_name()")->Fields(0).Value()), QString("Odd};Db"));
+        c.Close();
+        admin->Execute(u"DROP DATABASE [Odd};Db]");
     }
 
     void unknownProviderFails() {
