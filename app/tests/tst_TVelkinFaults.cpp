@@ -119,6 +119,7 @@ private slots:
 
     void cutDuringLogin_data();
     void cutDuringLogin();
+    void cutWhileTableOpens_data();
     void cutWhileTableOpens();
     void cutWhileRowIsPosted();
     void cutWhileConsoleRuns_data();
@@ -134,7 +135,8 @@ private:
 void TestTVelkinFaults::initTestCase() {
     Cmn_Modules::SetDataAccessStartup(&StartDataAccess);
     Cmn_Modules::InitializeDataAccess();
-    server_ = std::make_unique<standin::StandinProcess>(std::vector<std::string>{"--seed", "demo"});
+    server_ = std::make_unique<standin::StandinProcess>(
+        std::vector<std::string>{"--seed", "demo", "--seed", "big"});
     proxy_ = std::make_unique<standin::FaultProxy>(server_->port());
 
     // A table whose rows take many reply packets, so that a cut lands among them.
@@ -196,18 +198,33 @@ void TestTVelkinFaults::cutDuringLogin() {
     QVERIFY(f.dialogs.boxes.empty());
 }
 
+void TestTVelkinFaults::cutWhileTableOpens_data() {
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("cutAfterBytes");
+    // Well past the login and the schema queries, well before the last row.
+    QTest::newRow("2,000 rows") << "VELKIN_DEMO"
+                                << "Bulk" << 150000;
+    // About a fifth of the million rows arrive before the cut.
+    QTest::newRow("1,000,000 rows") << "PELMAR_BIG"
+                                    << "T_BIG" << 16 * 1024 * 1024;
+}
+
 void TestTVelkinFaults::cutWhileTableOpens() {
+    QFETCH(QString, database);
+    QFETCH(QString, table);
+    QFETCH(int, cutAfterBytes);
     FaultFixture f(*proxy_);
     f.connect();
-    f.clickItem("DatabaseList", "VELKIN_DEMO");
+    f.clickItem("DatabaseList", database);
     QVERIFY(f.dialogs.boxes.empty());
-    // Well past the login and the schema queries, well before the last row.
-    proxy_->armCutAfterBytes(150000);
-    f.clickItem("TableList", "Bulk");
+    proxy_->armCutAfterBytes(cutAfterBytes);
+    f.clickItem("TableList", table);
     QVERIFY(proxy_->fired());
     QCOMPARE(f.dialogs.boxes.size(), size_t(1));
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
     QVERIFY(!f.dialogs.boxes[0].text.isEmpty());
+    QVERIFY(!f.browse().Active());
 
     f.dialogs.boxes.clear();
     QVERIFY(f.reconnects());
