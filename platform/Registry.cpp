@@ -131,6 +131,7 @@ using Values = std::map<AnsiString, AnsiString>;
 struct RegistryText {
     bool utf16 = false;
     bool crlf = false;
+    bool headerSeen = false;           ///< false for a file of blanks only
     std::map<AnsiString, Values> keys; ///< by lowered path, as the sections name them
 
     /// True when a section names the key or one of its subkeys.
@@ -233,6 +234,7 @@ std::optional<RegistryText> parseRegistry(const std::string& bytes) {
     }
     if (!headerSeen && !trimmed(text).empty())
         return std::nullopt;
+    registry.headerSeen = headerSeen;
     return registry;
 }
 
@@ -309,10 +311,12 @@ bool Registry::OpenKey(const AnsiString& keyPath, bool canCreate) {
     bool utf16 = registry && registry->utf16;
     std::string lineEnd = (!registry || registry->crlf) ? "\r\n" : "\n";
     std::string addition;
-    if (!registry || bytes.empty())
-        addition = std::string(kHeader5) + lineEnd;
-    else if (!bytes.ends_with(utf16 ? std::string("\n", 1) + '\0' : "\n"))
+    const bool bom = utf16 && bytes.size() == 2;
+    if (!bytes.empty() && !bom && !bytes.ends_with(utf16 ? std::string("\n", 1) + '\0' : "\n"))
         addition = lineEnd;
+    // A file of blanks only gets the header before its first key.
+    if (!registry || !registry->headerSeen)
+        addition += std::string(kHeader5) + lineEnd;
     if (!path->empty())
         addition += lineEnd + "[" + std::string(kRootName) + "\\" + *path + "]" + lineEnd;
     if (utf16) {

@@ -80,6 +80,8 @@ private slots:
     void createsMissingKeyKeepingTheFile_data();
     void createsMissingKeyKeepingTheFile();
     void createsFileAndFolderWhenMissing();
+    void createsKeyInBlankFile_data();
+    void createsKeyInBlankFile();
     void creatingThroughALinkKeepsTheLink();
     void refusesWhatItCannotReadOrWrite();
     void refusesWithoutPermissions();
@@ -189,6 +191,26 @@ void TestRegistry::createsFileAndFolderWhenMissing() {
     Registry reread(path);
     QVERIFY(reread.OpenKey("\\Software\\Orvane\\Pelmar4", false));
     QVERIFY(reread.OpenKey("\\Software\\Orvane", false));
+}
+
+// A file of blanks reads as an empty registry; the key written into it (after
+// the header such a file lacks) must read back.
+void TestRegistry::createsKeyInBlankFile_data() {
+    QTest::addColumn<QByteArray>("original");
+    QTest::newRow("one blank") << QByteArray(" ");
+    QTest::newRow("blanks and tabs") << QByteArray(" \t  ");
+    QTest::newRow("utf-16 mark only") << QByteArray("\xFF\xFE", 2);
+}
+
+void TestRegistry::createsKeyInBlankFile() {
+    QFETCH(QByteArray, original);
+    RegistryFixture fixture;
+    fixture.write(original);
+    QVERIFY(fixture.registry().OpenKey("\\Software\\Orvane\\Pelmar4", true));
+    QVERIFY(fixture.read().startsWith(original));
+    Registry reread = fixture.registry();
+    QVERIFY(reread.OpenKey("\\Software\\Orvane\\Pelmar4", false));
+    QVERIFY(!reread.OpenKey("\\Software\\Orvane\\Pelmar5", false));
 }
 
 void TestRegistry::creatingThroughALinkKeepsTheLink() {
