@@ -195,13 +195,18 @@ std::optional<RegistryText> parseRegistry(const std::string& bytes) {
             current = &registry.keys[lowered(*normalized)];
             continue;
         }
-        // Hex values continue on the next line after a trailing "\".
+        // Hex values continue on the next line after a trailing "\", but never
+        // across a blank line: that ends the value, so a key appended after a
+        // file's broken last value is still a key.
         std::string joined(line);
         while (!joined.empty() && joined.back() == '\\' && !rest.empty() &&
                joined.find("=hex") != std::string::npos) {
-            joined.pop_back();
             auto next = rest.find('\n');
-            joined += trimmed(rest.substr(0, next));
+            const std::string_view continuation = trimmed(rest.substr(0, next));
+            if (continuation.empty())
+                break;
+            joined.pop_back();
+            joined += continuation;
             rest = next == std::string_view::npos ? std::string_view{} : rest.substr(next + 1);
         }
         if (!current)

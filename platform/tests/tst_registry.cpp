@@ -80,8 +80,8 @@ private slots:
     void createsMissingKeyKeepingTheFile_data();
     void createsMissingKeyKeepingTheFile();
     void createsFileAndFolderWhenMissing();
-    void createsKeyInBlankFile_data();
-    void createsKeyInBlankFile();
+    void createdKeyReadsBackInOddFiles_data();
+    void createdKeyReadsBackInOddFiles();
     void creatingThroughALinkKeepsTheLink();
     void refusesWhatItCannotReadOrWrite();
     void refusesWithoutPermissions();
@@ -193,16 +193,21 @@ void TestRegistry::createsFileAndFolderWhenMissing() {
     QVERIFY(reread.OpenKey("\\Software\\Orvane", false));
 }
 
-// A file of blanks reads as an empty registry; the key written into it (after
-// the header such a file lacks) must read back.
-void TestRegistry::createsKeyInBlankFile_data() {
+// Odd files that still read as exports: a key created in them must read back.
+// A file of blanks gets the header it lacks; a last value continued with "\"
+// must not take in the key appended after it.
+void TestRegistry::createdKeyReadsBackInOddFiles_data() {
     QTest::addColumn<QByteArray>("original");
     QTest::newRow("one blank") << QByteArray(" ");
     QTest::newRow("blanks and tabs") << QByteArray(" \t  ");
     QTest::newRow("utf-16 mark only") << QByteArray("\xFF\xFE", 2);
+    QTest::newRow("continued value at the end")
+        << QByteArray("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\A]\n\"v\"=hex(2):41,\\\\");
+    QTest::newRow("continued value before the last line end")
+        << QByteArray("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\A]\r\n\"v\"=hex:00,\\\r\n");
 }
 
-void TestRegistry::createsKeyInBlankFile() {
+void TestRegistry::createdKeyReadsBackInOddFiles() {
     QFETCH(QByteArray, original);
     RegistryFixture fixture;
     fixture.write(original);
@@ -211,6 +216,7 @@ void TestRegistry::createsKeyInBlankFile() {
     Registry reread = fixture.registry();
     QVERIFY(reread.OpenKey("\\Software\\Orvane\\Pelmar4", false));
     QVERIFY(!reread.OpenKey("\\Software\\Orvane\\Pelmar5", false));
+    QCOMPARE(reread.OpenKey("\\Software\\A", false), original.contains("Software\\A"));
 }
 
 void TestRegistry::creatingThroughALinkKeepsTheLink() {
