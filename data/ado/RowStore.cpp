@@ -5,12 +5,31 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 namespace ado::detail {
 
 namespace {
-constexpr size_t kChunk = 1 << 20;
+/// The largest chunk: one huge page, so that a big result takes a page fault per
+/// two megabytes instead of one per four kilobytes as its rows arrive.
+constexpr size_t kChunk = 2 << 20;
+
+uint8_t* allocateChunk(size_t size) {
+    void* p = nullptr;
+    if (size == kChunk) {
+        p = std::aligned_alloc(kChunk, kChunk);
+        if (p)
+            ::madvise(p, kChunk, MADV_HUGEPAGE); // advice only: without it, small pages
+    } else {
+        p = std::malloc(size);
+    }
+    if (!p)
+        throw std::bad_alloc();
+    return static_cast<uint8_t*>(p);
+}
 
 size_t fixedSlotSize(StorageKind k) {
     switch (k) {
@@ -87,12 +106,16 @@ RowStore::RowStore(std::vector<ColumnInfo> cols)
     spans_.resize(n);
 }
 
+void RowStore::FreeChunk::operator()(uint8_t* p) const {
+    std::free(p);
+}
+
 uint8_t* RowStore::allocate(size_t size) {
     if (chunks_.empty() || chunkUsed_ + size > chunkSize_) {
         // Small results (schema rowsets, probes) stay small; big ones grow to whole chunks.
         chunkSize_ =
             std::max(size, chunks_.empty() ? size_t{4096} : std::min(kChunk, chunkSize_ * 2));
-        chunks_.emplace_back(new uint8_t[chunkSize_]);
+        chunks_.emplace_back(allocateChunk(chunkSize_));
         arenaBytes_ += chunkSize_;
         chunkUsed_ = 0;
     }

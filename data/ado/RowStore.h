@@ -72,7 +72,10 @@ private:
     uint8_t* allocate(size_t size);
     void putVariant(int column, const Variant& v);
 
-    std::vector<std::unique_ptr<uint8_t[]>> chunks_;
+    struct FreeChunk {
+        void operator()(uint8_t* p) const;
+    };
+    std::vector<std::unique_ptr<uint8_t, FreeChunk>> chunks_;
     size_t chunkUsed_ = 0, chunkSize_ = 0, arenaBytes_ = 0;
     std::vector<uint8_t> fixed_;    ///< the row being built
     std::vector<uint8_t> variable_; ///< its variable bytes, in the order they were put
