@@ -38,26 +38,53 @@ void CancelScope::cancel() {
     if (cancelled_.exchange(true))
         return;
     // Under the lock the statement cannot leave its call and be freed meanwhile.
-    if (busy_ != SQL_NULL_HSTMT)
-        SQLCancel(busy_);
+    if (busy_ != SQL_NULL_HSTMT) {
+        if (busyKind_ == CallKind::Request)
+            SQLCancel(busy_);
+        else
+            lateCancel_ = std::thread([this] { cancelLateRead(); });
+    }
     if (inLogin_ && loginAbandonable_)
         abandoned_ = true;
 }
 
-CancelScope::DriverCall::DriverCall(SQLHSTMT statement) : scope_(guardingScope()) {
+CancelScope::~CancelScope() {
+    {
+        std::lock_guard lock(mutex_);
+        destroying_ = true;
+    }
+    callEnded_.notify_all();
+    if (lateCancel_.joinable())
+        lateCancel_.join();
+}
+
+void CancelScope::cancelLateRead() {
+    constexpr auto kReadGrace = std::chrono::milliseconds(250);
+    std::unique_lock lock(mutex_);
+    const SQLHSTMT read = busy_;
+    if (callEnded_.wait_for(lock, kReadGrace, [&] { return destroying_ || busy_ != read; }))
+        return;
+    SQLCancel(busy_);
+}
+
+CancelScope::DriverCall::DriverCall(SQLHSTMT statement, CallKind kind) : scope_(guardingScope()) {
     if (!scope_)
         return;
     std::lock_guard lock(scope_->mutex_);
     if (scope_->cancelled_)
         throw Cancelled();
     scope_->busy_ = statement;
+    scope_->busyKind_ = kind;
 }
 
 CancelScope::DriverCall::~DriverCall() {
     if (!scope_)
         return;
-    std::lock_guard lock(scope_->mutex_);
-    scope_->busy_ = SQL_NULL_HSTMT;
+    {
+        std::lock_guard lock(scope_->mutex_);
+        scope_->busy_ = SQL_NULL_HSTMT;
+    }
+    scope_->callEnded_.notify_all();
 }
 
 CancelScope::LoginCall::LoginCall() : scope_(guardingScope()) {

@@ -6,7 +6,15 @@
 // driver call made on that thread reports itself to it (DriverCall around a
 // statement's execute and fetch, LoginCall around a connect). cancel(), from the
 // waiting thread, then reaches exactly the call in progress:
-// - a running statement gets SQLCancel, so the driver stops it and returns;
+// - a statement waiting for the server's answer gets SQLCancel, so the driver
+//   stops it and returns;
+// - a read (a fetch, the move to the next result) usually returns by itself as
+//   soon as its rows are in; the work then stops at its next call, and closing
+//   the statement cancels it on the worker's own thread. The driver's cancel from
+//   another thread while the reader is between two network reads can lose the
+//   server's acknowledgement (the read then waits out the query time-out), so a
+//   read gets SQLCancel only when it is still running a quarter of a second after
+//   cancel(): by then it is waiting on the network, where the cancel is safe;
 // - a login cannot be interrupted: when the work allows it, it is abandoned. The
 //   waiter stops waiting at once, and the connect, when the driver returns, drops
 //   its connection and fails instead of handing it on.
@@ -20,7 +28,9 @@
 #include "data/odbc/Error.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace odbc {
 
@@ -34,6 +44,7 @@ public:
 class CancelScope {
 public:
     CancelScope() = default;
+    ~CancelScope();
     CancelScope(const CancelScope&) = delete;
     CancelScope& operator=(const CancelScope&) = delete;
 
@@ -65,11 +76,15 @@ public:
     int64_t rowsRead() const { return rows_.load(std::memory_order_relaxed); }
     void addRows(int64_t n) { rows_.fetch_add(n, std::memory_order_relaxed); }
 
+    /// What a driver call does: sends a request and waits for its answer, or reads
+    /// what the server sends (see the class comment for how each is cancelled).
+    enum class CallKind { Request, Read };
+
     /// Marks a blocking call on a statement of the calling thread while it lives;
     /// throws Cancelled when the thread's work is already cancelled.
     class DriverCall {
     public:
-        explicit DriverCall(SQLHSTMT statement);
+        explicit DriverCall(SQLHSTMT statement, CallKind kind = CallKind::Request);
         ~DriverCall();
         DriverCall(const DriverCall&) = delete;
         DriverCall& operator=(const DriverCall&) = delete;
@@ -100,7 +115,14 @@ private:
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> abandoned_{false};
     std::atomic<int64_t> rows_{0};
+    /// Sends SQLCancel to a read still running a while after cancel().
+    void cancelLateRead();
+
+    std::condition_variable callEnded_;
     SQLHSTMT busy_ = SQL_NULL_HSTMT; ///< the statement in a driver call
+    CallKind busyKind_ = CallKind::Request;
+    bool destroying_ = false;
+    std::thread lateCancel_;
     bool inLogin_ = false;
     bool loginAbandonable_ = false;
 };

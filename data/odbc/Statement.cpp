@@ -132,7 +132,7 @@ void Statement::execute(const WideString& sql, const std::vector<ParamValue>& pa
 bool Statement::moreResults() {
     SQLRETURN rc;
     {
-        CancelScope::DriverCall call(stmt_);
+        CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Read);
         rc = SQLMoreResults(stmt_);
     }
     return check(rc, SQL_HANDLE_STMT, stmt_, "SQLMoreResults") != SQL_NO_DATA;
@@ -188,7 +188,7 @@ int64_t Statement::rowCount() {
 bool Statement::fetch() {
     SQLRETURN rc;
     {
-        CancelScope::DriverCall call(stmt_);
+        CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Read);
         rc = SQLFetch(stmt_);
     }
     return check(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch") != SQL_NO_DATA;
