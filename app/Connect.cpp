@@ -28,8 +28,10 @@ platform::AnsiString TrimmedText(const QLineEdit* box) {
 
 bool TVelkin::ConnectDB(ado::TADOConnection& connection, const platform::AnsiString& database) {
     SQLServerIP = TrimmedText(edtSQLIP[0]);
-    for (int part = 1; part < 4; ++part)
-        SQLServerIP += "." + TrimmedText(edtSQLIP[part]);
+    for (int part = 1; part < 4; ++part) {
+        SQLServerIP += '.';
+        SQLServerIP += TrimmedText(edtSQLIP[part]);
+    }
     SQLServerPort = TrimmedText(edtSQLPortNo);
     SQLLogin = QStringToAnsi(edtSQLLogin->text());
     SQLPassword = QStringToAnsi(edtSQLPassword->text());

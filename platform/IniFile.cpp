@@ -60,8 +60,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 /// The file's text as bytes of the ANSI code page: UTF-16 files are narrowed,
 /// a UTF-8 byte order mark is dropped, anything else is taken as it stands.
-std::string profileText(std::string bytes) {
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+std::string profileText(const std::string& bytes) {
+    if (bytes.starts_with("\xFF\xFE")) {
         WideString text((bytes.size() - 2) / 2, u'\0');
         for (size_t i = 0; i < text.size(); ++i)
             text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
@@ -69,7 +69,7 @@ std::string profileText(std::string bytes) {
         return WideToAnsi(text);
     }
     if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.erase(0, 3);
+        return bytes.substr(3);
     return bytes;
 }
 
@@ -109,7 +109,7 @@ IniFile::IniFile(const AnsiString& path) {
     FileBytes file = ReadFileBytes(ResolveFilePath(path));
     if (file.status != FileReadStatus::Ok)
         return;
-    std::string text = profileText(std::move(file.bytes));
+    const std::string text = profileText(file.bytes);
     std::string_view rest = text;
     std::string_view section;
     bool inSection = false;

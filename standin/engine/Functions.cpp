@@ -441,7 +441,7 @@ std::string currentDateTimeText() {
         1000;
     std::tm tm{};
     localtime_r(&t, &tm);
-    char buf[40];
+    char buf[80]; // room for any int the fields could hold
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900,
                   tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, int(ms));
     return buf;

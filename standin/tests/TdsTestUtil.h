@@ -56,7 +56,8 @@ inline Bytes packet(uint8_t type, uint8_t status, const Bytes& payload, uint8_t 
     const size_t length = payload.size() + 8;
     Bytes out = {
         type, status, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0, 0, id, 0};
-    out.insert(out.end(), payload.begin(), payload.end());
+    out.resize(length);
+    std::copy(payload.begin(), payload.end(), out.begin() + 8);
     return out;
 }
 
