@@ -42,7 +42,7 @@ void CancelScope::cancel() {
         if (busyKind_ == CallKind::Request)
             SQLCancel(busy_);
         else
-            lateCancel_ = std::thread([this] { cancelLateRead(); });
+            lateCancel_ = std::thread([this, read = busy_] { cancelLateRead(read); });
     }
     if (inLogin_ && loginAbandonable_)
         abandoned_ = true;
@@ -58,10 +58,10 @@ CancelScope::~CancelScope() {
         lateCancel_.join();
 }
 
-void CancelScope::cancelLateRead() {
+void CancelScope::cancelLateRead(SQLHSTMT read) {
     constexpr auto kReadGrace = std::chrono::milliseconds(250);
     std::unique_lock lock(mutex_);
-    const SQLHSTMT read = busy_;
+    // The read may have ended before this thread got the lock: then nothing is sent.
     if (callEnded_.wait_for(lock, kReadGrace, [&] { return destroying_ || busy_ != read; }))
         return;
     SQLCancel(busy_);

@@ -116,7 +116,7 @@ private:
     std::atomic<bool> abandoned_{false};
     std::atomic<int64_t> rows_{0};
     /// Sends SQLCancel to a read still running a while after cancel().
-    void cancelLateRead();
+    void cancelLateRead(SQLHSTMT read);
 
     std::condition_variable callEnded_;
     SQLHSTMT busy_ = SQL_NULL_HSTMT; ///< the statement in a driver call
