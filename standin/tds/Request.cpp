@@ -78,6 +78,9 @@ std::vector<RpcCall> parseRpc(std::span<const uint8_t> payload) {
         const uint16_t nameLength = r.u16();
         if (nameLength == kProcIdMarker) {
             call.procId = r.u16();
+            // Id 0 names no procedure, as a name of no characters does not.
+            if (call.procId == 0)
+                throw ProtocolError("RPC without a procedure name");
             call.procedure = std::u16string(procedureForId(call.procId));
         } else {
             if (nameLength == 0)

@@ -298,7 +298,9 @@ void TdsRequests::rpcCallForms() {
     QCOMPARE(calls[1].params.size(), size_t{3});
     QCOMPARE(describe(calls[1].params[0].value), QString("bytes 78"));
     QCOMPARE(describe(calls[1].params[2].value), QString("bytes 7a"));
+    // Neither an empty name nor procedure id 0 names a procedure.
     QVERIFY_THROWS_EXCEPTION(ProtocolError, parseRpc(withHeaders(hex("0000 0000"))));
+    QVERIFY_THROWS_EXCEPTION(ProtocolError, parseRpc(withHeaders(hex("FFFF 0000 0000"))));
 }
 
 void TdsRequests::unsupportedParameterType() {
