@@ -12,6 +12,7 @@
 #include "data/odbc/Connection.h"
 #include "data/odbc/Statement.h"
 #include "platform/Dialogs.h"
+#include "standin/launcher/SilentListener.h"
 #include "standin/launcher/StandinProcess.h"
 #include "ui/Cmn_Modules.h"
 #include "ui/ServerWait.h"
@@ -23,10 +24,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -55,28 +53,6 @@ template <class T> T* control(TVelkin& window, const char* name) {
         throw std::runtime_error(std::string("no control ") + name);
     return found;
 }
-
-// A loopback listener that accepts connections and never says a word.
-class SilentListener {
-public:
-    SilentListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd_, 16);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
-    ~SilentListener() { ::close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 struct Measure {
     double seconds = 1e30, cpu = 1e30;
@@ -152,7 +128,7 @@ int main(int argc, char** argv) {
             ado::OdbcConnectionStringFor(u"Provider=SQLOLEDB.1;Data Source=127.0.0.1," +
                                          std::u16string(port.begin(), port.end()) +
                                          u";Initial Catalog=master;User ID=sa;Password=velkin");
-        SilentListener silent;
+        standin::SilentListener silent;
 
         TVelkin window;
         window.show();

@@ -1,14 +1,18 @@
 #pragma once
 // Shared by the window tests: product settings written into a temporary folder
 // (the registry file that VELKIN_REGISTRY points at, and NOVIXSYS.INI), finding
-// a control or a data object of the window by its name, and a list's texts.
+// a control or a data object of the window by its name, a list's texts, and the
+// operator's clicks on a list item and on a console button.
 #include "app/DBSettings.h"
 #include "app/tools/DemoSettingsWriter.h"
 #include "data/db/Component.h"
 
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <optional>
 
@@ -58,4 +62,22 @@ inline QStringList ItemTexts(const QListWidget& list) {
     for (int row = 0; row < list.count(); ++row)
         texts << list.item(row)->text();
     return texts;
+}
+
+/// Clicks the item `text` of the window's list `listName` as the operator does;
+/// a missing or repeated item ends the test run.
+inline void ClickItem(QWidget& window, const char* listName, const QString& text) {
+    auto* list = Control<QListWidget>(window, listName);
+    const auto found = list->findItems(text, Qt::MatchExactly);
+    if (found.size() != 1)
+        qFatal("no single item %s in %s", qPrintable(text), listName);
+    list->scrollToItem(found[0]);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(found[0]).center());
+}
+
+/// Types `text` into the console and presses `button` (btnSearch or btnExecute).
+inline void RunConsole(QWidget& window, const char* button, const QString& text) {
+    Control<QPlainTextEdit>(window, "SQLCommandMemo")->setPlainText(text);
+    Control<QPushButton>(window, button)->click();
 }

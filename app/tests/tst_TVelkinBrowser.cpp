@@ -52,19 +52,10 @@ public:
 
     /// Clicks the item `text` of the list `listName` as the operator does.
     void clickItem(const char* listName, const QString& text) {
-        auto* list = control<QListWidget>(listName);
-        const auto found = list->findItems(text, Qt::MatchExactly);
-        if (found.size() != 1)
-            qFatal("no item %s", qPrintable(text));
-        list->scrollToItem(found[0]);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(found[0]).center());
+        ClickItem(*window, listName, text);
     }
     QStringList tables() { return ItemTexts(*control<QListWidget>("TableList")); }
-    void run(const char* button, const QString& text) {
-        sqlText()->setPlainText(text);
-        control<QPushButton>(button)->click();
-    }
+    void run(const char* button, const QString& text) { RunConsole(*window, button, text); }
 
     platform::RecordingDialogs dialogs;
     SettingsFixture settings;

@@ -76,18 +76,9 @@ public:
     void connect() { control<QPushButton>("btnConnect")->click(); }
     void disconnect() { control<QPushButton>("btnDisconnect")->click(); }
     void clickItem(const char* listName, const QString& text) {
-        auto* list = control<QListWidget>(listName);
-        const auto found = list->findItems(text, Qt::MatchExactly);
-        if (found.size() != 1)
-            qFatal("no item %s", qPrintable(text));
-        list->scrollToItem(found[0]);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(found[0]).center());
+        ClickItem(*window, listName, text);
     }
-    void run(const char* button, const QString& text) {
-        control<QPlainTextEdit>("SQLCommandMemo")->setPlainText(text);
-        control<QPushButton>(button)->click();
-    }
+    void run(const char* button, const QString& text) { RunConsole(*window, button, text); }
     /// Disconnect, then Connect: the window is as good as new.
     bool reconnects() {
         disconnect();

@@ -45,13 +45,7 @@ public:
         return DataObject<db::TDataSet>(window->DataObjects(), "browTntADOTableLX");
     }
     void clickItem(const char* listName, const QString& text) {
-        auto* list = Control<QListWidget>(*window, listName);
-        const auto found = list->findItems(text, Qt::MatchExactly);
-        if (found.size() != 1)
-            qFatal("no item %s", qPrintable(text));
-        list->scrollToItem(found[0]);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(found[0]).center());
+        ClickItem(*window, listName, text);
     }
     /// Enter in the browse grid: the operator's way of posting.
     void pressEnterInGrid() {

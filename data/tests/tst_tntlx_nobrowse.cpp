@@ -10,19 +10,12 @@
 
 using namespace tnt;
 
+using dbtest::Message;
+
 namespace {
 
 db::KeyValues Key(int order, int line) {
     return db::KeyValues::Array({Variant(int64_t{order}), Variant(int64_t{line})});
-}
-
-QString Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
 }
 
 } // namespace

@@ -13,16 +13,9 @@
 
 using namespace tnt;
 
-namespace {
+using dbtest::Message;
 
-QString Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
+namespace {
 
 QString Text(const Variant& v) {
     return QString::fromStdU16String(db::VarToWide(v));

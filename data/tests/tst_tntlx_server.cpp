@@ -13,6 +13,8 @@
 
 using namespace tnt;
 
+using dbtest::Message;
+
 namespace {
 
 /// Counts the probes and lets a test decide the connection status.
@@ -45,15 +47,6 @@ public:
 private:
     std::function<void()> action_;
 };
-
-QString Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
 
 } // namespace
 

@@ -6,14 +6,11 @@
 #include "data/ado/Connection.h"
 #include "data/ado/Recordset.h"
 #include "data/ado/ServerWork.h"
+#include "standin/launcher/SilentListener.h"
 #include "standin/launcher/StandinProcess.h"
 
 #include <QElapsedTimer>
 #include <QTest>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <thread>
 
@@ -60,28 +57,6 @@ class WaiterInstalled {
 public:
     explicit WaiterInstalled(ServerWaiter& w) { SetServerWaiter(&w); }
     ~WaiterInstalled() { SetServerWaiter(nullptr); }
-};
-
-// A loopback listener that accepts connections and never says a word.
-class SilentListener {
-public:
-    SilentListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd_, 8);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
-    ~SilentListener() { ::close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
 };
 
 QString q(const WideString& s) {
@@ -207,7 +182,7 @@ private slots:
     // A login to a server that never answers is given up at once; the driver's
     // own time-out ends it later, and its connection is dropped, not kept.
     void cancelAbandonsLogin() {
-        SilentListener silent;
+        standin::SilentListener silent;
         TADOConnection c;
         c.setConnectionString(connectionString("127.0.0.1," + QString::number(silent.port()), "x"));
         c.setConnectionTimeout(2);

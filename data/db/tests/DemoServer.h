@@ -1,11 +1,13 @@
 #pragma once
 // Connections to a stand-in server seeded with the demo databases, shared by
-// the dataset tests that run against a server.
+// the dataset tests that run against a server, and the error text of an action.
 #include "data/db/ADOComponents.h"
 #include "standin/launcher/StandinProcess.h"
 
 #include <QString>
 
+#include <exception>
+#include <functional>
 #include <memory>
 
 namespace dbtest {
@@ -26,6 +28,16 @@ ConnectToDemo(const standin::StandinProcess& server) {
     c->setConnectionTimeout(10);
     c->Open();
     return c;
+}
+
+/// The text of the exception `action` throws; empty when it throws none.
+inline QString Message(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
 }
 
 } // namespace dbtest
