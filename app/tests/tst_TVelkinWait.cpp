@@ -7,6 +7,8 @@
 #include "app/DataObjects.h"
 #include "app/Unit1.h"
 #include "platform/Dialogs.h"
+#include "standin/launcher/FaultProxy.h"
+#include "standin/launcher/SilentListener.h"
 #include "standin/launcher/StandinProcess.h"
 #include "ui/Cmn_Modules.h"
 #include "ui/ProgressBox.h"
@@ -21,35 +23,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include <functional>
 #include <memory>
 
 namespace {
-
-// A loopback listener that accepts connections and never says a word.
-class SilentListener {
-public:
-    SilentListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd_, 8);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
-    ~SilentListener() { ::close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 // Stops the work the way the operator does once the box has shown for a while:
 // the Cancel button, Esc, or closing the window. Counts the window's timer ticks.
@@ -60,6 +37,7 @@ public:
     int afterShownMs = 0;
     qint64 minRows = 0;
     QWidget* window = nullptr;
+    std::function<void()> onShown; ///< called once, when the box first shows
     QString workText;
     QElapsedTimer pressedAt;
     int ticks = 0;
@@ -77,8 +55,11 @@ private:
         ProgressBox* box = ServerWait::Box();
         if (!box || pressed())
             return;
-        if (!shown_.isValid())
+        if (!shown_.isValid()) {
             shown_.start();
+            if (onShown)
+                onShown();
+        }
         QString rows = box->findChild<QLabel*>("lblProgressRows")->text();
         if (shown_.elapsed() < afterShownMs ||
             rows.remove(',').split(' ')[0].toLongLong() < minRows)
@@ -120,17 +101,9 @@ public:
         QCOMPARE(control<QLabel>("lbStatus")->text(), QString("Connected"));
     }
     void clickItem(const char* listName, const QString& text) {
-        auto* list = control<QListWidget>(listName);
-        const auto found = list->findItems(text, Qt::MatchExactly);
-        QCOMPARE(found.size(), 1);
-        list->scrollToItem(found[0]);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(found[0]).center());
+        ClickItem(*window, listName, text);
     }
-    void run(const char* button, const QString& text) {
-        control<QPlainTextEdit>("SQLCommandMemo")->setPlainText(text);
-        control<QPushButton>(button)->click();
-    }
+    void run(const char* button, const QString& text) { RunConsole(*window, button, text); }
     QString resultText() { return control<QPlainTextEdit>("SQLResultMemo")->toPlainText(); }
 
     platform::RecordingDialogs dialogs;
@@ -227,8 +200,53 @@ private slots:
         QVERIFY(f.dialogs.boxes.empty());
     }
 
+    // The server goes silent (a stalled host, a cable pulled without a reset)
+    // while a statement waits for its answer or while its rows arrive: the
+    // cancel cannot be acknowledged, yet the window is given back within a
+    // second with one report, and the same work succeeds once the operator has
+    // connected again.
+    void cancelWhileServerIsSilent_data() {
+        QTest::addColumn<bool>("whileRowsArrive");
+        QTest::newRow("waiting for the answer") << false;
+        QTest::newRow("while rows arrive") << true;
+    }
+    void cancelWhileServerIsSilent() {
+        using namespace std::chrono_literals;
+        QFETCH(bool, whileRowsArrive);
+        standin::FaultProxy proxy(server_->port());
+        WindowFixture f(*server_);
+        f.control<QLineEdit>("edtSQLPortNo")->setText(QString::number(proxy.port()));
+        f.connect();
+        f.clickItem("DatabaseList", "VELKIN_DEMO");
+        Operator op;
+        op.afterShownMs = 300;
+        if (whileRowsArrive) {
+            op.onShown = [&] {
+                proxy.armStall(8s);
+            };
+            f.clickItem("TableList", "V_SLOW");
+            QCOMPARE(f.dialogs.boxes.size(), size_t(1));
+            QCOMPARE(f.dialogs.boxes[0].text, QString("Operation cancelled."));
+            QVERIFY(!f.dataSet("browTntADOTableLX").Active());
+        } else {
+            proxy.armStall(8s);
+            f.run("btnSearch", "SELECT 1 AS One");
+            QCOMPARE(f.resultText(), QString("SQL command run failed.\nOperation cancelled."));
+            QVERIFY(f.dialogs.boxes.empty());
+        }
+        QVERIFY(proxy.fired());
+        QVERIFY(op.pressed());
+        QVERIFY2(op.sincePress() < 1000, qPrintable(QString::number(op.sincePress())));
+        f.dialogs.boxes.clear();
+        f.control<QPushButton>("btnDisconnect")->click();
+        f.connect();
+        f.run("btnSearch", "SELECT 1 AS One");
+        QCOMPARE(f.dataSet("ResultADODataSet").RecordCount(), 1);
+        QVERIFY(f.dialogs.boxes.empty());
+    }
+
     void loginCancelled() {
-        SilentListener silent;
+        standin::SilentListener silent;
         WindowFixture f(*server_);
         f.control<QLineEdit>("edtSQLPortNo")->setText(QString::number(silent.port()));
         f.control<QLineEdit>("edtTimeout")->setText("3");

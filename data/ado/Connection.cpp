@@ -12,6 +12,21 @@
 
 namespace ado {
 
+namespace {
+
+/// The port of a login as a number; 0 when it is none (the socket is then not held).
+int ServerPort(const WideString& port) {
+    int number = 0;
+    for (char16_t c : port) {
+        if (c < u'0' || c > u'9' || number > 65535)
+            return 0;
+        number = number * 10 + (c - u'0');
+    }
+    return number <= 65535 ? number : 0;
+}
+
+} // namespace
+
 struct TADOConnection::Impl {
     WideString connectionString;
     int connectionTimeout = 15;
@@ -88,10 +103,11 @@ void TADOConnection::Open() {
         u"Connecting",
         [connection, login, loginTimeout, commandTimeout] {
             auto opened = std::make_unique<odbc::Connection>();
+            const int port = ServerPort(login.port);
             // A server that accepts the socket but never answers the login would hold
             // an unbounded connect for ever; 0 therefore means the provider's default.
             if (!login.connectionString.empty()) {
-                opened->connect(login.connectionString, loginTimeout);
+                opened->connect(login.connectionString, loginTimeout, port);
             } else {
                 const odbc::TemporaryDataSource source(
                     "FreeTDS", {{"Server", platform::WideToMultiByte(65001, login.server)},
@@ -99,7 +115,7 @@ void TADOConnection::Open() {
                                 {"TDS_Version", "7.4"},
                                 {"ClientCharset", "UTF-8"}});
                 opened->connectToDataSource(source.name(), login.user, login.password,
-                                            login.database, loginTimeout);
+                                            login.database, loginTimeout, port);
             }
             // Long values must arrive whole, not cut at the session's default text size.
             opened->execute(u"SET TEXTSIZE 2147483647", commandTimeout);

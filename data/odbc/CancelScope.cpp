@@ -41,8 +41,9 @@ void CancelScope::cancel() {
     if (busy_ != SQL_NULL_HSTMT) {
         if (busyKind_ == CallKind::Request)
             SQLCancel(busy_);
-        else
-            lateCancel_ = std::thread([this, read = busy_] { cancelLateRead(read); });
+        watcher_ = std::thread([this, statement = busy_, kind = busyKind_, link = busyLink_] {
+            watchCancelledCall(statement, kind, link);
+        });
     }
     if (inLogin_ && loginAbandonable_)
         abandoned_ = true;
@@ -54,20 +55,33 @@ CancelScope::~CancelScope() {
         destroying_ = true;
     }
     callEnded_.notify_all();
-    if (lateCancel_.joinable())
-        lateCancel_.join();
+    if (watcher_.joinable())
+        watcher_.join();
 }
 
-void CancelScope::cancelLateRead(SQLHSTMT read) {
+void CancelScope::watchCancelledCall(SQLHSTMT statement, CallKind kind, const LinkSocket* link) {
     constexpr auto kReadGrace = std::chrono::milliseconds(250);
+    // A server that answers acknowledges a cancel within a few round trips.
+    constexpr auto kAcknowledgeGrace = std::chrono::milliseconds(400);
     std::unique_lock lock(mutex_);
-    // The read may have ended before this thread got the lock: then nothing is sent.
-    if (callEnded_.wait_for(lock, kReadGrace, [&] { return destroying_ || busy_ != read; }))
+    // The call may have ended before this thread got the lock: then nothing is sent.
+    const auto ended = [&] {
+        return destroying_ || busy_ != statement;
+    };
+    if (kind == CallKind::Read) {
+        if (callEnded_.wait_for(lock, kReadGrace, ended))
+            return;
+        SQLCancel(statement);
+    }
+    if (callEnded_.wait_for(lock, kAcknowledgeGrace, ended) || !link)
         return;
-    SQLCancel(busy_);
+    // Under the lock the call is still in progress, so its connection (and link)
+    // cannot be disconnected meanwhile.
+    link->cut();
 }
 
-CancelScope::DriverCall::DriverCall(SQLHSTMT statement, CallKind kind) : scope_(guardingScope()) {
+CancelScope::DriverCall::DriverCall(SQLHSTMT statement, CallKind kind, const LinkSocket* link)
+    : scope_(guardingScope()) {
     if (!scope_)
         return;
     std::lock_guard lock(scope_->mutex_);
@@ -75,6 +89,7 @@ CancelScope::DriverCall::DriverCall(SQLHSTMT statement, CallKind kind) : scope_(
         throw Cancelled();
     scope_->busy_ = statement;
     scope_->busyKind_ = kind;
+    scope_->busyLink_ = link;
 }
 
 CancelScope::DriverCall::~DriverCall() {
@@ -83,6 +98,7 @@ CancelScope::DriverCall::~DriverCall() {
     {
         std::lock_guard lock(scope_->mutex_);
         scope_->busy_ = SQL_NULL_HSTMT;
+        scope_->busyLink_ = nullptr;
     }
     scope_->callEnded_.notify_all();
 }

@@ -15,6 +15,10 @@
 //   server's acknowledgement (the read then waits out the query time-out), so a
 //   read gets SQLCancel only when it is still running a quarter of a second after
 //   cancel(): by then it is waiting on the network, where the cancel is safe;
+// - a call still running 0.4 s after its cancel was sent waits on a
+//   server that does not answer (a stalled host, a pulled cable): the call's
+//   connection is cut (LinkSocket), so the driver's read ends at once and the
+//   connection is dead, rather than the call waiting out its query time-out;
 // - a login cannot be interrupted: when the work allows it, it is abandoned. The
 //   waiter stops waiting at once, and the connect, when the driver returns, drops
 //   its connection and fails instead of handing it on.
@@ -26,6 +30,7 @@
 // Without an installed scope every guard does nothing: work on the window thread
 // runs as before.
 #include "data/odbc/Error.h"
+#include "data/odbc/LinkSocket.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -81,10 +86,13 @@ public:
     enum class CallKind { Request, Read };
 
     /// Marks a blocking call on a statement of the calling thread while it lives;
-    /// throws Cancelled when the thread's work is already cancelled.
+    /// throws Cancelled when the thread's work is already cancelled. `link`, when
+    /// given, is the socket of the statement's connection, cut when the call does
+    /// not end after its cancel; it must outlive the call.
     class DriverCall {
     public:
-        explicit DriverCall(SQLHSTMT statement, CallKind kind = CallKind::Request);
+        explicit DriverCall(SQLHSTMT statement, CallKind kind = CallKind::Request,
+                            const LinkSocket* link = nullptr);
         ~DriverCall();
         DriverCall(const DriverCall&) = delete;
         DriverCall& operator=(const DriverCall&) = delete;
@@ -115,14 +123,16 @@ private:
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> abandoned_{false};
     std::atomic<int64_t> rows_{0};
-    /// Sends SQLCancel to a read still running a while after cancel().
-    void cancelLateRead(SQLHSTMT read);
+    /// Follows the cancel of the call on `statement`: sends a read its SQLCancel a
+    /// while after cancel(), then cuts the link when the call still runs.
+    void watchCancelledCall(SQLHSTMT statement, CallKind kind, const LinkSocket* link);
 
     std::condition_variable callEnded_;
     SQLHSTMT busy_ = SQL_NULL_HSTMT; ///< the statement in a driver call
     CallKind busyKind_ = CallKind::Request;
+    const LinkSocket* busyLink_ = nullptr;
     bool destroying_ = false;
-    std::thread lateCancel_;
+    std::thread watcher_;
     bool inLogin_ = false;
     bool loginAbandonable_ = false;
 };

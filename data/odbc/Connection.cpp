@@ -20,8 +20,9 @@ Connection::~Connection() {
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
 }
 
-void Connection::connect(const WideString& connectionString, int loginTimeoutSeconds) {
-    logIn(loginTimeoutSeconds, "SQLDriverConnect", [&] {
+void Connection::connect(const WideString& connectionString, int loginTimeoutSeconds,
+                         int serverPort) {
+    logIn(loginTimeoutSeconds, serverPort, "SQLDriverConnect", [&] {
         SQLSMALLINT outLength = 0;
         return SQLDriverConnectW(dbc_, nullptr, sqlw(connectionString),
                                  static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0,
@@ -31,8 +32,8 @@ void Connection::connect(const WideString& connectionString, int loginTimeoutSec
 
 void Connection::connectToDataSource(const WideString& dataSource, const WideString& login,
                                      const WideString& password, const WideString& database,
-                                     int loginTimeoutSeconds) {
-    logIn(loginTimeoutSeconds, "SQLConnect", [&] {
+                                     int loginTimeoutSeconds, int serverPort) {
+    logIn(loginTimeoutSeconds, serverPort, "SQLConnect", [&] {
         if (!database.empty()) {
             // Taken as the login's database; nothing is sent until the login.
             const SQLRETURN rc =
@@ -46,7 +47,7 @@ void Connection::connectToDataSource(const WideString& dataSource, const WideStr
     });
 }
 
-void Connection::logIn(int loginTimeoutSeconds, const char* call,
+void Connection::logIn(int loginTimeoutSeconds, int serverPort, const char* call,
                        const std::function<SQLRETURN()>& connectCall) {
     disconnect();
     const auto timeout = static_cast<SQLULEN>(loginTimeoutSeconds < 0 ? 0 : loginTimeoutSeconds);
@@ -56,11 +57,15 @@ void Connection::logIn(int loginTimeoutSeconds, const char* call,
     // The driver also waits on every reply with this; it must not be left unbounded
     // while logging in, or a silent server hangs the caller.
     SQLSetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
+    const LinkSocket::Snapshot socketsBefore =
+        serverPort > 0 ? LinkSocket::snapshot() : LinkSocket::Snapshot();
     CancelScope::LoginCall login;
     const SQLRETURN rc = connectCall();
     const bool abandoned = login.finish();
     check(rc, SQL_HANDLE_DBC, dbc_, call);
     connected_ = true;
+    if (serverPort > 0)
+        link_.adopt(socketsBefore, serverPort);
     if (abandoned) {
         // Nobody waits for this login any more: it must not be handed on.
         disconnect();
@@ -79,6 +84,7 @@ void Connection::disconnect() {
         SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
         SQLDisconnect(dbc_);
     }
+    link_.release();
 }
 
 bool Connection::dead() const {

@@ -8,7 +8,7 @@
 
 namespace odbc {
 
-Statement::Statement(Connection& connection) {
+Statement::Statement(Connection& connection) : link_(&connection.link()) {
     check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &stmt_), SQL_HANDLE_DBC,
           connection.handle(), "SQLAllocHandle");
 }
@@ -117,7 +117,7 @@ void Statement::execute(const WideString& sql, const std::vector<ParamValue>& pa
     try {
         SQLRETURN rc;
         {
-            CancelScope::DriverCall call(stmt_);
+            CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Request, link_);
             rc = SQLExecDirectW(stmt_, sqlw(sql), sqlwLen(sql));
         }
         check(rc, SQL_HANDLE_STMT, stmt_, "SQLExecDirect");
@@ -132,7 +132,7 @@ void Statement::execute(const WideString& sql, const std::vector<ParamValue>& pa
 bool Statement::moreResults() {
     SQLRETURN rc;
     {
-        CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Read);
+        CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Read, link_);
         rc = SQLMoreResults(stmt_);
     }
     return check(rc, SQL_HANDLE_STMT, stmt_, "SQLMoreResults") != SQL_NO_DATA;
@@ -188,7 +188,7 @@ int64_t Statement::rowCount() {
 bool Statement::fetch() {
     SQLRETURN rc;
     {
-        CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Read);
+        CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Read, link_);
         rc = SQLFetch(stmt_);
     }
     return check(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch") != SQL_NO_DATA;
@@ -299,7 +299,7 @@ SQLSMALLINT argLen(const WideString& s) {
 
 void Statement::columns(const WideString& catalog, const WideString& schema,
                         const WideString& table, const WideString& column) {
-    CancelScope::DriverCall call(stmt_);
+    CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Request, link_);
     check(SQLColumnsW(stmt_, arg(catalog), argLen(catalog), arg(schema), argLen(schema), arg(table),
                       argLen(table), arg(column), argLen(column)),
           SQL_HANDLE_STMT, stmt_, "SQLColumns");
@@ -307,7 +307,7 @@ void Statement::columns(const WideString& catalog, const WideString& schema,
 
 void Statement::statistics(const WideString& catalog, const WideString& schema,
                            const WideString& table, bool uniqueOnly) {
-    CancelScope::DriverCall call(stmt_);
+    CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Request, link_);
     check(SQLStatisticsW(stmt_, arg(catalog), argLen(catalog), arg(schema), argLen(schema),
                          sqlw(table), static_cast<SQLSMALLINT>(table.size()),
                          uniqueOnly ? SQL_INDEX_UNIQUE : SQL_INDEX_ALL, SQL_QUICK),
@@ -316,7 +316,7 @@ void Statement::statistics(const WideString& catalog, const WideString& schema,
 
 void Statement::primaryKeys(const WideString& catalog, const WideString& schema,
                             const WideString& table) {
-    CancelScope::DriverCall call(stmt_);
+    CancelScope::DriverCall call(stmt_, CancelScope::CallKind::Request, link_);
     check(SQLPrimaryKeysW(stmt_, arg(catalog), argLen(catalog), arg(schema), argLen(schema),
                           sqlw(table), static_cast<SQLSMALLINT>(table.size())),
           SQL_HANDLE_STMT, stmt_, "SQLPrimaryKeys");

@@ -85,6 +85,7 @@ public:
 
 private:
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+    const LinkSocket* link_; ///< the connection's socket, for a cancel the server ignores
 };
 
 } // namespace odbc
